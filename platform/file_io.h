@@ -1,0 +1,24 @@
+#pragma once
+// Whole-file reads and the atomic replace of a file.
+// Thread safe: every function works on its own descriptors and buffers.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace kesto::platform {
+
+enum class ReadResult { ok, missing, too_large, failed };
+
+// Reads the whole file into `out`. A file larger than `max_bytes` is not read.
+[[nodiscard]] ReadResult read_whole_file(const std::string& path, std::string& out,
+                                         std::size_t max_bytes);
+
+// Replaces the content of an existing file so that a reader sees either the old or
+// the new content, never a mix: the new content goes to a temporary file in the same
+// folder, is flushed to disk, takes the old file's mode and owner, and is renamed
+// over the old one. A symbolic link is followed: the file it points to is replaced.
+// Returns 0 on success, else an errno value; the old file is then untouched.
+[[nodiscard]] int replace_file_atomically(const std::string& path, std::string_view content);
+
+}  // namespace kesto::platform

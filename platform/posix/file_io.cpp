@@ -1,0 +1,91 @@
+#include "platform/file_io.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "platform/posix/unique_fd.h"
+
+namespace kesto::platform {
+
+namespace {
+
+int write_all(int fd, std::string_view data) {
+    while (!data.empty()) {
+        ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return 0;
+}
+
+std::string folder_of(const std::string& path) {
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// The real file behind `path`: links are followed so the link itself survives.
+std::string resolve_target(const std::string& path) {
+    char buf[PATH_MAX];
+    if (::realpath(path.c_str(), buf) != nullptr) return buf;
+    return path;
+}
+
+void sync_folder(const std::string& folder) {
+    UniqueFd dir(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir) (void)::fsync(dir.get());
+}
+
+}  // namespace
+
+ReadResult read_whole_file(const std::string& path, std::string& out, std::size_t max_bytes) {
+    out.clear();
+    UniqueFd fd(retry_eintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }));
+    if (!fd) return errno == ENOENT ? ReadResult::missing : ReadResult::failed;
+    struct stat st{};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::failed;
+    if (static_cast<std::size_t>(st.st_size) > max_bytes) return ReadResult::too_large;
+    out.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t got = 0;
+    while (got < out.size()) {
+        ssize_t n = ::read(fd.get(), out.data() + got, out.size() - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return ReadResult::failed;
+        if (n == 0) break;  // the file shrank while we read: take what is there
+        got += static_cast<std::size_t>(n);
+    }
+    out.resize(got);
+    return ReadResult::ok;
+}
+
+int replace_file_atomically(const std::string& path, std::string_view content) {
+    const std::string target = resolve_target(path);
+    struct stat old{};
+    if (::stat(target.c_str(), &old) != 0) return errno;
+
+    std::string temp = target + ".XXXXXX";
+    UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
+    if (!fd) return errno;
+    int err = write_all(fd.get(), content);
+    if (err == 0 && ::fchmod(fd.get(), old.st_mode & 07777) != 0) err = errno;
+    if (err == 0) (void)::fchown(fd.get(), old.st_uid, old.st_gid);  // only root can give away
+    if (err == 0 && ::fsync(fd.get()) != 0) err = errno;
+    if (err == 0 && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
+    if (err != 0) {
+        ::unlink(temp.c_str());
+        return err;
+    }
+    sync_folder(folder_of(target));
+    return 0;
+}
+
+}  // namespace kesto::platform
