@@ -22,3 +22,27 @@ enum class ReadResult { ok, missing, too_large, failed };
 [[nodiscard]] int replace_file_atomically(const std::string& path, std::string_view content);
 
 }  // namespace kesto::platform
+
+namespace kesto::platform {
+
+// A file opened for appending whole lines: each line is one write(2) on a descriptor
+// opened with O_APPEND, so lines of concurrent writers never interleave.
+class AppendFile {
+  public:
+    // 0 or errno. Creates the file when it is missing.
+    [[nodiscard]] int open(const std::string& path);
+    // False when the line could not be written whole.
+    [[nodiscard]] bool write_line(std::string_view line);
+    void close();
+    bool is_open() const { return fd_ >= 0; }
+
+    AppendFile() = default;
+    AppendFile(const AppendFile&) = delete;
+    AppendFile& operator=(const AppendFile&) = delete;
+    ~AppendFile() { close(); }
+
+  private:
+    int fd_ = -1;
+};
+
+}  // namespace kesto::platform

@@ -1,10 +1,53 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds and installs the program folder, and runs the server.
+# Installs what is missing, builds and installs the program folder into stage/,
+# writes a demo configuration unless one exists, and runs the server in the
+# foreground on it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root=$(pwd)
 
 scripts/bootstrap.sh
 cmake -S . -B build -G Ninja -DKESTO_BUILD_TESTS=OFF >/dev/null
 cmake --build build -j "$(nproc)"
 cmake --install build --prefix stage >/dev/null
-echo "Built. The server program is not part of the build yet."
+
+port=${KESTO_PORT:-2121}
+config=$root/stage/cfg/KestoFTP.ini
+files=$root/stage/demo
+if [ ! -f "$config" ]; then
+    mkdir -p "$root/stage/cfg" "$files/PROGRAMS"
+    printf 'G0 X0 Y0\r\nM30\r\n' >"$files/PART1.NC"
+    printf '@ECHO OFF\r\n' >"$files/SETUP.BAT"
+    printf 'O1000\r\nM30\r\n' >"$files/PROGRAMS/O1000.NC"
+    cat >"$config" <<INI
+
+## GLOBAL #####################################################################
+
+[GLOBAL]
+SYSTEM_ADDRESS	= 127.0.0.1
+SYSTEM_PORT	= $port
+LOG_LEVEL	= INFORMATIONAL
+LOG_FILENAME	= $root/stage/kftpd.log
+
+## USERDEMO ###################################################################
+
+[USERDEMO]
+NAME		= demo
+PASS		= demo
+PATH		= $files
+ROOT		= Yes
+READONLY	= No
+SYS		= UNIX
+INI
+    sed -i 's/$/\r/' "$config"
+    echo "Wrote the demo configuration $config"
+fi
+
+cat <<TXT
+KESTO FTP Server on 127.0.0.1:$port (configuration: $config)
+  connect:  curl --user demo:demo ftp://127.0.0.1:$port/
+            lftp -u demo,demo -p $port 127.0.0.1
+  stop:     Ctrl-C here, or: stage/kftpd -s
+  log:      stage/KFTPD.LOG (the configured name, upper-cased)
+TXT
+exec "$root/stage/kftpd" "$config"

@@ -16,7 +16,7 @@ run_suite() {
 }
 
 echo "== plain build =="
-run_suite build
+run_suite build -DKESTO_BUILD_TESTS=ON
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    run_suite build-asan -DKESTO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+    run_suite build-asan -DKESTO_BUILD_TESTS=ON -DKESTO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug

@@ -51,7 +51,7 @@ ReadResult read_whole_file(const std::string& path, std::string& out, std::size_
     out.clear();
     UniqueFd fd(retry_eintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }));
     if (!fd) return errno == ENOENT ? ReadResult::missing : ReadResult::failed;
-    struct stat st{};
+    struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::failed;
     if (static_cast<std::size_t>(st.st_size) > max_bytes) return ReadResult::too_large;
     out.resize(static_cast<std::size_t>(st.st_size));
@@ -69,7 +69,7 @@ ReadResult read_whole_file(const std::string& path, std::string& out, std::size_
 
 int replace_file_atomically(const std::string& path, std::string_view content) {
     const std::string target = resolve_target(path);
-    struct stat old{};
+    struct stat old {};
     if (::stat(target.c_str(), &old) != 0) return errno;
 
     std::string temp = target + ".XXXXXX";
@@ -86,6 +86,28 @@ int replace_file_atomically(const std::string& path, std::string_view content) {
     }
     sync_folder(folder_of(target));
     return 0;
+}
+
+}  // namespace kesto::platform
+
+namespace kesto::platform {
+
+int AppendFile::open(const std::string& path) {
+    close();
+    fd_ = retry_eintr(
+        [&] { return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644); });
+    return fd_ < 0 ? errno : 0;
+}
+
+bool AppendFile::write_line(std::string_view line) {
+    if (fd_ < 0) return false;
+    const ssize_t n = retry_eintr([&] { return ::write(fd_, line.data(), line.size()); });
+    return n == static_cast<ssize_t>(line.size());
+}
+
+void AppendFile::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
 }
 
 }  // namespace kesto::platform

@@ -1,0 +1,74 @@
+#pragma once
+// TCP sockets for the protocol engine. Every call retries EINTR, sends loop over
+// short writes without raising SIGPIPE, and every descriptor is close-on-exec and
+// owned by a UniqueFd.
+
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "platform/posix/unique_fd.h"
+
+namespace kesto::platform {
+
+struct Ipv4Address {
+    std::uint8_t octets[4] = {0, 0, 0, 0};
+    bool is_any() const { return (octets[0] | octets[1] | octets[2] | octets[3]) == 0; }
+};
+
+struct Endpoint {
+    Ipv4Address address;
+    std::uint16_t port = 0;
+};
+
+std::string to_text(const Ipv4Address& address);  // "%d.%d.%d.%d"
+
+enum class ListenStage { ok, create, bind, listen };
+
+// A listening TCP socket with SO_REUSEADDR; `error` receives errno on failure.
+[[nodiscard]] ListenStage listen_tcp(const Endpoint& local, int backlog, UniqueFd& out, int& error);
+
+enum class AcceptStatus { accepted, retry, closed, failed };
+
+// A listening socket (TCP or local) that another thread may close while one thread
+// waits in accept. The socket must be non-blocking.
+class Acceptor {
+  public:
+    explicit Acceptor(UniqueFd listening);
+    Acceptor(const Acceptor&) = delete;
+    Acceptor& operator=(const Acceptor&) = delete;
+
+    // Waits for a connection. `retry` means a failure that concerns one connection
+    // only (the caller accepts again); `failed` an error of the listening socket.
+    // The listening thread only.
+    AcceptStatus accept(UniqueFd& connection, Endpoint* peer, int& error);
+
+    // Any thread: closes the listening socket now and wakes a waiting accept.
+    void close();
+
+  private:
+    std::mutex mutex_;
+    UniqueFd socket_;
+    const int socket_number_;  // for poll outside the lock; `closed_` decides
+    UniqueFd wake_;
+    bool closed_ = false;
+};
+
+// Sends all of `data`; 0 or errno.
+[[nodiscard]] int send_all(int socket, const void* data, std::size_t size);
+
+// One receive; the count, 0 when the peer closed, -1 with errno set on failure.
+[[nodiscard]] long receive_some(int socket, void* buffer, std::size_t size);
+
+enum class WaitResult { ready, timed_out, failed };
+// Waits until `socket` can be read; a negative timeout waits for ever.
+[[nodiscard]] WaitResult wait_readable(int socket, int timeout_ms);
+
+// Control-connection options: urgent data inline, short keepalive timers.
+void configure_control_socket(int socket);
+
+// A blocking TCP connection with a time limit (tests and clients of the server).
+[[nodiscard]] int connect_tcp(const Endpoint& remote, int timeout_ms, UniqueFd& out);
+
+}  // namespace kesto::platform

@@ -1,0 +1,173 @@
+#include "platform/net.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace kesto::platform {
+
+namespace {
+
+sockaddr_in to_sockaddr(const Endpoint& e) {
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(e.port);
+    std::memcpy(&sa.sin_addr.s_addr, e.address.octets, 4);
+    return sa;
+}
+
+Endpoint from_sockaddr(const sockaddr_in& sa) {
+    Endpoint e;
+    std::memcpy(e.address.octets, &sa.sin_addr.s_addr, 4);
+    e.port = ntohs(sa.sin_port);
+    return e;
+}
+
+void set_int_option(int socket, int level, int name, int value) {
+    (void)::setsockopt(socket, level, name, &value, sizeof value);
+}
+
+// Errors that concern the one connection being accepted, not the listening socket.
+bool is_per_connection_error(int error) {
+    switch (error) {
+        case ECONNABORTED:
+        case EPROTO:
+        case ENOBUFS:
+        case ENOMEM:
+        case EMFILE:
+        case ENFILE:
+        case ENETDOWN:
+        case ENOPROTOOPT:
+        case EHOSTDOWN:
+        case ENONET:
+        case EHOSTUNREACH:
+        case EOPNOTSUPP:
+        case ENETUNREACH:
+        case EPERM:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+std::string to_text(const Ipv4Address& a) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%d.%d.%d.%d", a.octets[0], a.octets[1], a.octets[2],
+                  a.octets[3]);
+    return text;
+}
+
+ListenStage listen_tcp(const Endpoint& local, int backlog, UniqueFd& out, int& error) {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!fd) return error = errno, ListenStage::create;
+    set_int_option(fd.get(), SOL_SOCKET, SO_REUSEADDR, 1);
+    const sockaddr_in sa = to_sockaddr(local);
+    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+        return error = errno, ListenStage::bind;
+    }
+    if (::listen(fd.get(), backlog) != 0) return error = errno, ListenStage::listen;
+    out = std::move(fd);
+    return ListenStage::ok;
+}
+
+Acceptor::Acceptor(UniqueFd listening)
+    : socket_(std::move(listening)),
+      socket_number_(socket_.get()),
+      wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+AcceptStatus Acceptor::accept(UniqueFd& connection, Endpoint* peer, int& error) {
+    for (;;) {
+        pollfd fds[2] = {{socket_number_, POLLIN, 0}, {wake_.get(), POLLIN, 0}};
+        if (::poll(fds, 2, -1) < 0 && errno != EINTR) return error = errno, AcceptStatus::failed;
+        std::lock_guard lock(mutex_);
+        if (closed_) return AcceptStatus::closed;
+        sockaddr_storage sa{};
+        socklen_t len = sizeof sa;
+        int fd = ::accept4(socket_.get(), reinterpret_cast<sockaddr*>(&sa), &len, SOCK_CLOEXEC);
+        if (fd >= 0) {
+            connection.reset(fd);
+            if (peer != nullptr && sa.ss_family == AF_INET) {
+                *peer = from_sockaddr(reinterpret_cast<const sockaddr_in&>(sa));
+            }
+            return AcceptStatus::accepted;
+        }
+        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
+        error = errno;
+        return is_per_connection_error(error) ? AcceptStatus::retry : AcceptStatus::failed;
+    }
+}
+
+void Acceptor::close() {
+    std::lock_guard lock(mutex_);
+    if (closed_) return;
+    closed_ = true;
+    socket_.reset();
+    const std::uint64_t one = 1;
+    (void)!::write(wake_.get(), &one, sizeof one);
+}
+
+int send_all(int socket, const void* data, std::size_t size) {
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::send(socket, p, size, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+long receive_some(int socket, void* buffer, std::size_t size) {
+    return retry_eintr([&] { return ::recv(socket, buffer, size, 0); });
+}
+
+WaitResult wait_readable(int socket, int timeout_ms) {
+    pollfd fd{socket, POLLIN, 0};
+    int r = retry_eintr([&] { return ::poll(&fd, 1, timeout_ms); });
+    if (r < 0) return WaitResult::failed;
+    return r == 0 ? WaitResult::timed_out : WaitResult::ready;
+}
+
+void configure_control_socket(int socket) {
+    set_int_option(socket, SOL_SOCKET, SO_OOBINLINE, 1);
+    set_int_option(socket, SOL_SOCKET, SO_KEEPALIVE, 1);
+    set_int_option(socket, IPPROTO_TCP, TCP_KEEPIDLE, 60);
+    set_int_option(socket, IPPROTO_TCP, TCP_KEEPINTVL, 10);
+    set_int_option(socket, IPPROTO_TCP, TCP_KEEPCNT, 6);
+}
+
+int connect_tcp(const Endpoint& remote, int timeout_ms, UniqueFd& out) {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!fd) return errno;
+    const sockaddr_in sa = to_sockaddr(remote);
+    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+        if (errno != EINPROGRESS) return errno;
+        pollfd p{fd.get(), POLLOUT, 0};
+        int r = retry_eintr([&] { return ::poll(&p, 1, timeout_ms); });
+        if (r == 0) return ETIMEDOUT;
+        if (r < 0) return errno;
+        int err = 0;
+        socklen_t len = sizeof err;
+        ::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &err, &len);
+        if (err != 0) return err;
+    }
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
+    out = std::move(fd);
+    return 0;
+}
+
+}  // namespace kesto::platform

@@ -1,0 +1,278 @@
+#include "server/formats/listing_format.h"
+
+#include "server/formats/ebcdic.h"
+
+#include <array>
+#include <cstdio>
+#include <utility>
+
+namespace kesto::formats {
+
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::size_t kFieldBufferChars = 160;  // the fixed fields of any line fit
+constexpr int kMaxYear = 9999;                  // the OKUMA form shows four digits
+
+using FieldBuffer = std::array<char, kFieldBufferChars>;
+
+char ascii_lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool iequals(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
+    }
+    return true;
+}
+
+// The last three characters decide, with or without a dot: "combat" counts.
+bool has_executable_ending(std::string_view name) {
+    if (name.size() < 3) return false;
+    const std::string_view ending = name.substr(name.size() - 3);
+    for (std::string_view known : {"exe", "com", "cmd", "bat"}) {
+        if (iequals(ending, known)) return true;
+    }
+    return false;
+}
+
+const char* month_abbreviation(const std::tm& local) {
+    static constexpr std::array<const char*, 12> kMonths = {
+        "Jan", "Feb", "Mar", "Apr", "May", "Jun", "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const auto month = static_cast<std::size_t>(local.tm_mon);
+    return month < kMonths.size() ? kMonths[month] : "???";
+}
+
+int full_year(const std::tm& local) {
+    return local.tm_year + 1900;
+}
+
+// 2008 gives 08; taken modulo 100 so that years past 2099 keep two digits.
+int two_digit_year(const std::tm& local) {
+    return ((full_year(local) % 100) + 100) % 100;
+}
+
+struct TwelveHour {
+    int hour;
+    bool pm;
+};
+
+// Hours up to 12 keep their value and count as morning: 12:30 is "12:30a".
+TwelveHour twelve_hour(const std::tm& local) {
+    if (local.tm_hour <= 12) return {local.tm_hour, false};
+    return {local.tm_hour - 12, true};
+}
+
+long long as_printed(std::int64_t size) {
+    return static_cast<long long>(size);
+}
+
+std::string with_name(const FieldBuffer& fields, std::string_view name) {
+    std::string line(fields.data());
+    line.append(name);
+    line.append(kLineEnd);
+    return line;
+}
+
+// The 8-character short name padded to 9: cut at the first dot unless it leads.
+std::string short_name_field(std::string_view name) {
+    const std::size_t dot = name.find('.');
+    if (dot != std::string_view::npos && dot != 0) name = name.substr(0, dot);
+    std::string field(name.substr(0, 8));
+    field.resize(9, ' ');
+    return field;
+}
+
+// The last three characters of the full name; shorter names are padded with blanks.
+std::string extension_field(std::string_view name) {
+    std::string field(name.size() > 3 ? name.substr(name.size() - 3) : name);
+    field.resize(3, ' ');
+    return field;
+}
+
+bool convertible(std::time_t t, std::tm& out) {
+    if (localtime_r(&t, &out) == nullptr) return false;
+    const int year = full_year(out);
+    return year >= 1 && year <= kMaxYear;
+}
+
+}  // namespace
+
+SystemType system_type_from_name(std::string_view sys) {
+    if (iequals(sys, "OKUMA")) return SystemType::OKUMA;
+    if (iequals(sys, "UNKNOWN")) return SystemType::UNKNOWN;
+    if (iequals(sys, "WINNT4")) return SystemType::WINNT4;
+    return SystemType::UNIX;
+}
+
+std::tm listing_local_time(std::int64_t mtime) {
+    std::tm local{};
+    if (std::in_range<std::time_t>(mtime) && convertible(static_cast<std::time_t>(mtime), local)) {
+        return local;
+    }
+    if (convertible(0, local)) return local;
+    std::tm epoch{};  // only if even the epoch cannot be converted
+    epoch.tm_year = 70;
+    epoch.tm_mday = 1;
+    return epoch;
+}
+
+std::string unix_line(const DirEntry& entry, const std::tm& local) {
+    const char type = entry.is_directory ? 'd' : '-';
+    const char write = entry.read_only ? '-' : 'w';
+    // Folders can always be entered, so they always show the execute letters.
+    const char exec = (entry.is_directory || has_executable_ending(entry.name)) ? 'x' : '-';
+    FieldBuffer fields{};
+    std::snprintf(fields.data(), fields.size(),
+                  "%cr%c%cr%c%cr%c%c   1 ftpd     ftpd%12lld %s %02d %02d:%02d ", type, write, exec,
+                  write, exec, write, exec, as_printed(entry.size), month_abbreviation(local),
+                  local.tm_mday, local.tm_hour, local.tm_min);
+    return with_name(fields, entry.name);
+}
+
+std::string unknown_line(const DirEntry& entry, const std::tm& local) {
+    std::string line = short_name_field(entry.name);
+    FieldBuffer fields{};
+    if (entry.is_directory) {
+        line += "    <DIR>         ";
+    } else {
+        line += extension_field(entry.name);
+        std::snprintf(fields.data(), fields.size(), " %13lld ", as_printed(entry.size));
+        line += fields.data();
+    }
+    const TwelveHour clock = twelve_hour(local);
+    std::snprintf(fields.data(), fields.size(), "%02d-%02d-%02d  %2d:%02d%c", local.tm_mon + 1,
+                  local.tm_mday, two_digit_year(local), clock.hour, local.tm_min,
+                  clock.pm ? 'p' : 'a');
+    line += fields.data();
+    line += kLineEnd;
+    return line;
+}
+
+std::string winnt4_line(const DirEntry& entry, const std::tm& local) {
+    const TwelveHour clock = twelve_hour(local);
+    FieldBuffer fields{};
+    std::snprintf(fields.data(), fields.size(), "%02d-%02d-%02d  %02d:%02d%s", local.tm_mon + 1,
+                  local.tm_mday, two_digit_year(local), clock.hour, local.tm_min,
+                  clock.pm ? "PM" : "AM");
+    std::string line(fields.data());
+    if (entry.is_directory) {
+        line += "       <DIR>          ";
+    } else {
+        std::snprintf(fields.data(), fields.size(), "%21lld ", as_printed(entry.size));
+        line += fields.data();
+    }
+    line.append(entry.name);
+    line.append(kLineEnd);
+    return line;
+}
+
+std::string okuma_line(const DirEntry& entry, const std::tm& local) {
+    FieldBuffer fields{};
+    std::snprintf(fields.data(), fields.size(),
+                  "----------   1 owner     group%16lld %s %02d %04d ", as_printed(entry.size),
+                  month_abbreviation(local), local.tm_mday, full_year(local));
+    return with_name(fields, entry.name);
+}
+
+std::string name_line(const DirEntry& entry) {
+    if (entry.is_directory) return {};
+    std::string line(entry.name);
+    line.append(kLineEnd);
+    return line;
+}
+
+std::string name_cell(const DirEntry& entry, bool ends_row) {
+    if (entry.is_directory) return {};
+    std::string cell(entry.name);
+    if (cell.size() < kNameColumnChars) cell.resize(kNameColumnChars, ' ');
+    if (ends_row) cell.append(kLineEnd);
+    return cell;
+}
+
+ListingWriter::ListingWriter(ListingKind kind, SystemType system, LineCode code)
+    : form_(Form::unix_long), total_line_(false), code_(code) {
+    switch (kind) {
+        case ListingKind::LIST_LONG:
+            if (system == SystemType::UNKNOWN) form_ = Form::unknown;
+            if (system == SystemType::WINNT4) form_ = Form::winnt4;
+            if (system == SystemType::OKUMA) form_ = Form::okuma;
+            total_line_ = form_ == Form::unix_long;
+            break;
+        case ListingKind::LIST_NAMES_COLUMNS:
+            form_ = Form::name_columns;
+            break;
+        case ListingKind::LIST_NAMES_LONG:
+            break;
+        default:
+            form_ = Form::names;
+            break;
+    }
+}
+
+std::string ListingWriter::header() const {
+    return total_line_ ? encoded("total 100\r\n") : std::string();
+}
+
+EntryLine ListingWriter::next(const DirEntry& entry) {
+    if (stopped_) return {LineAction::stop, {}};
+    std::string text = format(entry);
+    if (text.empty()) return {LineAction::skip, {}};
+    if (text.size() > kMaxListingLineChars) {
+        stopped_ = true;
+        return {LineAction::stop, {}};
+    }
+    if (form_ == Form::name_columns) cells_in_row_ = (cells_in_row_ + 1) % kNameColumnsPerRow;
+    return {LineAction::send, encoded(std::move(text))};
+}
+
+std::string ListingWriter::finish() {
+    if (form_ != Form::name_columns || cells_in_row_ == 0) return {};
+    cells_in_row_ = 0;
+    return encoded(std::string(kLineEnd));
+}
+
+std::string ListingWriter::format(const DirEntry& entry) const {
+    switch (form_) {
+        case Form::names:
+            return name_line(entry);
+        case Form::name_columns:
+            return name_cell(entry, cells_in_row_ + 1 == kNameColumnsPerRow);
+        default:
+            break;
+    }
+    const std::tm local = listing_local_time(entry.mtime);
+    switch (form_) {
+        case Form::unknown:
+            return unknown_line(entry, local);
+        case Form::winnt4:
+            return winnt4_line(entry, local);
+        case Form::okuma:
+            return okuma_line(entry, local);
+        default:
+            return unix_line(entry, local);
+    }
+}
+
+std::string ListingWriter::encoded(std::string text) const {
+    if (code_ == LineCode::ebcdic) translate_to_ebcdic(text);
+    return text;
+}
+
+std::vector<std::string> format_listing(std::span<const DirEntry> entries, ListingKind kind,
+                                        SystemType system, LineCode code) {
+    ListingWriter writer(kind, system, code);
+    std::vector<std::string> lines;
+    if (std::string header = writer.header(); !header.empty()) lines.push_back(std::move(header));
+    for (const DirEntry& entry : entries) {
+        EntryLine line = writer.next(entry);
+        if (line.action == LineAction::stop) break;
+        if (line.action == LineAction::send) lines.push_back(std::move(line.text));
+    }
+    if (std::string end = writer.finish(); !end.empty()) lines.push_back(std::move(end));
+    return lines;
+}
+
+}  // namespace kesto::formats

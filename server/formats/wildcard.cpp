@@ -1,0 +1,107 @@
+#include "server/formats/wildcard.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace kesto::formats {
+
+namespace {
+
+constexpr unsigned char upper(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - ('a' - 'A')) : u;
+}
+
+bool is_separator(char c) {
+    return c == '/' || c == '\\';
+}
+
+// Greedy matching that backtracks only to the last '*' seen: a later '*' subsumes every
+// choice of an earlier one, so no state needs more than one revisit per name position.
+bool glob_match(std::string_view pattern, std::string_view name) {
+    constexpr std::size_t kNone = std::string_view::npos;
+    std::size_t p = 0;
+    std::size_t n = 0;
+    std::size_t star = kNone;  // position of the last '*' in the pattern
+    std::size_t resume = 0;    // name position that '*' currently extends to
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = n;
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || upper(pattern[p]) == upper(name[n]))) {
+            ++p;
+            ++n;
+        } else if (star != kNone) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+// The part of `pattern` that stands for a name without an extension, if it has one.
+std::string_view without_extension_part(std::string_view pattern) {
+    if (pattern.ends_with(".*")) return pattern.substr(0, pattern.size() - 2);
+    if (pattern.ends_with('.')) return pattern.substr(0, pattern.size() - 1);
+    return {};
+}
+
+// Three-way comparison of the upper-cased bytes.
+int compare_folded(std::string_view a, std::string_view b) {
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        if (upper(a[i]) != upper(b[i])) return upper(a[i]) < upper(b[i]) ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+int special_rank(std::string_view name) {
+    if (name == ".") return 0;
+    if (name == "..") return 1;
+    return 2;
+}
+
+}  // namespace
+
+bool wildcard_match(std::string_view pattern, std::string_view name) {
+    if (glob_match(pattern, name)) return true;
+    if (name.find('.') != std::string_view::npos) return false;
+    const bool has_ending = pattern.ends_with('.') || pattern.ends_with(".*");
+    return has_ending && glob_match(without_extension_part(pattern), name);
+}
+
+bool search_order_less(std::string_view a, std::string_view b) {
+    const int rank_a = special_rank(a);
+    const int rank_b = special_rank(b);
+    if (rank_a != rank_b) return rank_a < rank_b;
+    const int folded = compare_folded(a, b);
+    if (folded != 0) return folded < 0;
+    return a < b;  // char_traits<char> compares as unsigned bytes
+}
+
+void sort_in_search_order(std::vector<std::string>& names) {
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return search_order_less(a, b); });
+}
+
+bool has_wildcards(std::string_view path) {
+    return path.find_first_of("*?") != std::string_view::npos;
+}
+
+std::string complete_listing_pattern(std::string_view path, bool names_existing_folder) {
+    if (path.empty()) return "*";
+    std::string pattern(path);
+    if (names_existing_folder && !has_wildcards(path)) {
+        pattern += is_separator(path.back()) ? "*" : "/*";
+    } else if (is_separator(path.back())) {
+        pattern += '*';
+    }
+    return pattern;
+}
+
+}  // namespace kesto::formats

@@ -1,0 +1,151 @@
+#include "server/protocol/control_channel.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+
+#include "platform/net.h"
+
+namespace kesto::server {
+
+namespace {
+
+constexpr unsigned char kIac = 255;
+constexpr unsigned char kSubnegotiationBegin = 250;
+constexpr unsigned char kSubnegotiationEnd = 240;
+constexpr unsigned char kWill = 251;
+constexpr unsigned char kDont = 254;
+
+std::string socket_error_line(const char* tag, int error) {
+    char text[64];
+    std::snprintf(text, sizeof text, "(%s) Socket %s error: %i", tag,
+                  (tag[1] == 'S') ? "send" : "receive", error);
+    return text;
+}
+
+}  // namespace
+
+int send_text(const LogPoster& log, int socket, std::string_view text) {
+    if (text.size() > kReplyLineLimit) return 1;
+    if (text.empty()) return 0;
+    const int error = platform::send_all(socket, text.data(), text.size());
+    if (error == 0) return 0;
+    log.post(LogLevel::informational, socket_error_line("SSR", error));
+    return 2;
+}
+
+int send_reply(const LogPoster& log, const std::string& tag, int socket, int code, bool continued,
+               std::string_view text) {
+    if (text.size() > kReplyLineLimit) return 1;
+    char head[16];
+    std::snprintf(head, sizeof head, continued ? "%d- " : "%d ", code);
+    std::string line = head;
+    line += text;
+    const int result = send_text(log, socket, line + "\r\n");
+    if (log.wants(LogLevel::extreme)) log.post(LogLevel::extreme, "(" + tag + ") S->C: " + line);
+    return result;
+}
+
+int send_block(const LogPoster& log, int socket, const char* data, std::size_t count) {
+    const int error = platform::send_all(socket, data, count);
+    if (error == 0) return 0;
+    if (log.wants(LogLevel::informational)) {
+        // The data is shown as text, as far as its first zero byte.
+        const std::string shown(data, std::min(count, kLoggedBlockBytes));
+        log.post(LogLevel::informational, socket_error_line("SSB", error) + " " +
+                                              std::to_string(count) + " <<" + shown.c_str() + ">>");
+    }
+    return 1;
+}
+
+long receive_block(const LogPoster& log, int socket, char* buffer, std::size_t size) {
+    const long n = platform::receive_some(socket, buffer, size);
+    if (n < 0) log.post(LogLevel::informational, socket_error_line("SRB", errno));
+    return n;
+}
+
+CommandReader::Byte CommandReader::filter(unsigned char c) {
+    switch (telnet_) {
+        case Telnet::command:
+            telnet_ = Telnet::data;
+            if (c == kIac) return Byte::keep;  // an escaped 0xFF is data
+            if (c >= kWill && c <= kDont) telnet_ = Telnet::option;
+            if (c == kSubnegotiationBegin) telnet_ = Telnet::subnegotiation;
+            return Byte::drop;
+        case Telnet::option:
+            telnet_ = Telnet::data;
+            return Byte::drop;
+        case Telnet::subnegotiation:
+            if (c == kIac) telnet_ = Telnet::subnegotiation_iac;
+            return Byte::drop;
+        case Telnet::subnegotiation_iac:
+            telnet_ = (c == kSubnegotiationEnd) ? Telnet::data : Telnet::subnegotiation;
+            return Byte::drop;
+        case Telnet::data:
+            break;
+    }
+    if (c == kIac) {
+        telnet_ = Telnet::command;
+        return Byte::drop;
+    }
+    const bool skip = skip_lf_ && c == '\n';
+    skip_lf_ = false;
+    if (skip || c == '\0') return Byte::drop;
+    if (c == '\r' || c == '\n') {
+        skip_lf_ = (c == '\r');
+        return Byte::line_end;
+    }
+    return Byte::keep;
+}
+
+bool CommandReader::take_pending(std::string& line, ReadStatus& status) {
+    while (pending_start_ < pending_end_) {
+        const auto c = static_cast<unsigned char>(pending_[pending_start_++]);
+        const Byte kind = filter(c);
+        if (kind == Byte::line_end) {
+            if (discarding_) {
+                discarding_ = false;
+                continue;
+            }
+            line.swap(partial_);
+            partial_.clear();
+            status = kLineRead;
+            return true;
+        }
+        if (kind == Byte::drop || discarding_) continue;
+        partial_ += static_cast<char>(c);
+        if (partial_.size() >= kCommandBufferBytes) {
+            partial_.clear();
+            discarding_ = true;
+            status = kLineTooLong;
+            return true;
+        }
+    }
+    return false;
+}
+
+ReadStatus CommandReader::read_command_line(const LogPoster& log, int socket, std::string& line,
+                                            int timeout_ms) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    line.clear();
+    for (;;) {
+        ReadStatus status = kLineRead;
+        if (take_pending(line, status)) return status;
+        int wait_ms = -1;
+        if (timeout_ms >= 0) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            wait_ms = static_cast<int>(std::max<long long>(0, left.count()));
+        }
+        const platform::WaitResult ready = platform::wait_readable(socket, wait_ms);
+        if (ready == platform::WaitResult::timed_out) return kReadTimedOut;
+        const long n = platform::receive_some(socket, pending_, sizeof pending_);
+        if (n < 0) log.post(LogLevel::informational, socket_error_line("SR", errno));
+        if (n <= 0) return kReceiveFailed;
+        pending_start_ = 0;
+        pending_end_ = static_cast<std::size_t>(n);
+    }
+}
+
+}  // namespace kesto::server

@@ -1,0 +1,69 @@
+#include "server/runtime/event_log.h"
+
+#include <cstdio>
+
+#include "platform/files.h"
+
+namespace kesto::server {
+
+namespace {
+
+std::tm local_now() {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    if (::localtime_r(&now, &tm) == nullptr) {
+        const std::time_t epoch = 0;
+        ::localtime_r(&epoch, &tm);
+    }
+    return tm;
+}
+
+}  // namespace
+
+std::string format_log_line(LogLevel level, const std::tm& t, std::string_view text) {
+    const int year = t.tm_year < 100 ? t.tm_year : t.tm_year - 100;
+    char stamp[64];
+    std::snprintf(stamp, sizeof stamp, "%c %02i/%02i/%02i  %02i:%02i:%02i  ",
+                  level == LogLevel::fatal ? '!' : ' ', t.tm_mday, t.tm_mon + 1, year % 100,
+                  t.tm_hour, t.tm_min, t.tm_sec);
+    // Texts of any length are written whole.
+    std::string line = stamp;
+    line += text;
+    line += "\r\n";
+    return line;
+}
+
+bool log_level_passes(LogLevel configured, LogLevel level) {
+    return configured != LogLevel::none && static_cast<int>(level) <= static_cast<int>(configured);
+}
+
+int EventLog::open() {
+    if (config_.log_level == LogLevel::none) return 0;
+    {
+        std::lock_guard lock(mutex_);
+        if (config_.log_file_name.empty()) return 1;
+        // Configured names arrive upper-cased; find the folders as they are spelled.
+        if (file_.open(platform::resolve_any_case(config_.log_file_name)) != 0) return 1;
+    }
+    return write_line(LogLevel::fatal, "Logging started.");
+}
+
+int EventLog::write_line(LogLevel level, std::string_view text) {
+    if (!log_level_passes(config_.log_level, level)) return 0;
+    std::lock_guard lock(mutex_);
+    return write_locked(level, text);
+}
+
+int EventLog::write_locked(LogLevel level, std::string_view text) {
+    if (!file_.is_open()) return 0;
+    return file_.write_line(format_log_line(level, local_now(), text)) ? 0 : 1;
+}
+
+void EventLog::close() {
+    if (config_.log_level == LogLevel::none) return;
+    std::lock_guard lock(mutex_);
+    (void)write_locked(LogLevel::fatal, "Logging stopped.");
+    file_.close();
+}
+
+}  // namespace kesto::server

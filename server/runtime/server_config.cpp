@@ -1,0 +1,171 @@
+#include "server/runtime/server_config.h"
+
+#include <charconv>
+#include <cstdlib>
+
+#include "platform/file_io.h"
+
+namespace kesto::server {
+
+namespace {
+
+// Configuration files are small; a larger one is not a configuration file.
+constexpr std::size_t kMaxConfigBytes = 4 * 1024 * 1024;
+
+bool is_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Every whitespace character removed, a to z upper-cased.
+std::string normalise(std::string_view line) {
+    std::string out;
+    out.reserve(line.size());
+    for (char c : line) {
+        if (is_space(c)) continue;
+        out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    return out;
+}
+
+// One "%d" as sscanf reads it: optional sign, digits; the low eight bits of the value.
+bool read_octet(std::string_view& text, std::uint8_t& octet) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    const std::size_t digits = i;
+    unsigned value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = (value * 10 + static_cast<unsigned>(text[i] - '0')) & 0xFFu;
+    }
+    if (i == digits) return false;
+    octet = static_cast<std::uint8_t>(negative ? (0x100u - value) & 0xFFu : value);
+    text.remove_prefix(i);
+    return true;
+}
+
+bool parse_address(std::string_view value, platform::Ipv4Address& address) {
+    platform::Ipv4Address parsed;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            if (value.empty() || value.front() != '.') return false;
+            value.remove_prefix(1);
+        }
+        if (!read_octet(value, parsed.octets[i])) return false;
+    }
+    address = parsed;
+    return true;
+}
+
+bool parse_number(std::string_view value, long low, long high, long& out) {
+    long parsed = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), parsed);
+    if (ec != std::errc() || end != value.data() + value.size()) return false;
+    if (parsed < low || parsed > high) return false;
+    out = parsed;
+    return true;
+}
+
+bool parse_system_type(std::string_view value, SystemType& type) {
+    if (value == "UNIX") return type = SystemType::unix, true;
+    if (value == "OKUMA") return type = SystemType::okuma, true;
+    if (value == "UNKNOWN") return type = SystemType::unknown, true;
+    if (value == "WINNT4") return type = SystemType::winnt4, true;
+    return false;
+}
+
+bool parse_log_level(std::string_view value, LogLevel& level) {
+    if (value == "NONE") return level = LogLevel::none, true;
+    if (value == "FATAL") return level = LogLevel::fatal, true;
+    if (value == "INFORMATIONAL") return level = LogLevel::informational, true;
+    if (value == "EXTREME") return level = LogLevel::extreme, true;
+    return false;
+}
+
+bool parse_ftp_user(std::string_view value, std::vector<FtpUserEntry>& users) {
+    if (users.size() >= kMaxFtpUsers) return false;
+    std::vector<std::string> tokens;
+    while (!value.empty()) {
+        const auto comma = value.find(',');
+        const std::string_view token = value.substr(0, comma);
+        if (!token.empty() && tokens.size() < 3) tokens.emplace_back(token);
+        if (comma == std::string_view::npos) break;
+        value.remove_prefix(comma + 1);
+    }
+    tokens.resize(3);
+    // The entry counts even when tokens are missing, as the table has always done.
+    users.push_back({tokens[0].substr(0, 39), tokens[1].substr(0, 39), tokens[2].substr(0, 127)});
+    return !tokens[2].empty();
+}
+
+bool apply_number(std::string_view value, long low, long high, auto& field) {
+    long n = 0;
+    if (!parse_number(value, low, high, n)) return false;
+    field = static_cast<std::remove_reference_t<decltype(field)>>(n);
+    return true;
+}
+
+enum class LineResult { ok, bad, unknown };
+
+LineResult apply_line(std::string_view line, ServerConfig& config) {
+    struct Key {
+        std::string_view prefix;
+        bool (*apply)(std::string_view value, ServerConfig& config);
+    };
+    static constexpr Key kKeys[] = {
+        {"SYSTEM_ADDRESS=", [](auto v, auto& c) { return parse_address(v, c.bind_address); }},
+        {"SYSTEM_TYPE=", [](auto v, auto& c) { return parse_system_type(v, c.system_type); }},
+        {"LOG_LEVEL=", [](auto v, auto& c) { return parse_log_level(v, c.log_level); }},
+        {"LOG_FILENAME=",
+         [](auto v, auto& c) {
+             if (v.size() > kMaxLogFileName) return false;  // cut, it would name another file
+             c.log_file_name = std::string(v);
+             return true;
+         }},
+        {"FTPUSER=", [](auto v, auto& c) { return parse_ftp_user(v, c.ftp_users); }},
+        {"SYSTEM_PORT=", [](auto v, auto& c) { return apply_number(v, 1, 65535, c.port); }},
+        {"IDLE_TIMEOUT=",
+         [](auto v, auto& c) { return apply_number(v, 0, 86400, c.idle_timeout_seconds); }},
+        {"DATA_TIMEOUT=",
+         [](auto v, auto& c) { return apply_number(v, 1, 3600, c.data_timeout_seconds); }},
+    };
+    for (const Key& key : kKeys) {
+        if (line.substr(0, key.prefix.size()) != key.prefix) continue;
+        const std::string_view value = line.substr(key.prefix.size());
+        if (value.empty()) return LineResult::bad;
+        return key.apply(value, config) ? LineResult::ok : LineResult::bad;
+    }
+    return LineResult::unknown;
+}
+
+// The next line as a reader with a 254-character limit sees it (line end included).
+std::string_view next_piece(std::string_view& content) {
+    std::size_t n = std::min(content.find('\n'), content.size());
+    if (n < content.size()) ++n;
+    n = std::min(n, kConfigLineChars);
+    const std::string_view piece = content.substr(0, n);
+    content.remove_prefix(n);
+    return piece;
+}
+
+}  // namespace
+
+int parse_server_config(std::string_view content, ServerConfig& config) {
+    bool error = false;
+    while (!content.empty()) {
+        const std::string line = normalise(next_piece(content));
+        const LineResult result = apply_line(line, config);
+        if (result == LineResult::bad) error = true;
+        if (result == LineResult::unknown && error) break;
+    }
+    return error ? 1 : 0;
+}
+
+int load_server_config(const std::string& path, ServerConfig& config) {
+    std::string content;
+    if (platform::read_whole_file(path, content, kMaxConfigBytes) != platform::ReadResult::ok) {
+        return 1;
+    }
+    return parse_server_config(content, config);
+}
+
+}  // namespace kesto::server

@@ -1,0 +1,116 @@
+#include "server/runtime/server_process.h"
+
+#include <cerrno>
+
+#include "platform/process.h"
+
+namespace kesto::server {
+
+namespace {
+
+constexpr const char* kCaption = "KESTO FTP Server";
+
+}  // namespace
+
+ServerProcess::ServerProcess(CommandLine command_line, std::string program_folder)
+    : command_line_(std::move(command_line)),
+      program_folder_(std::move(program_folder)),
+      loop_([this](int command, void* param) { return handle_command(command, param); }) {}
+
+void ServerProcess::run() {
+    if (!platform::start_detached_thread([this] { startup_thread(); })) platform::exit_process(1);
+    platform::start_stop_signal_thread([this] { loop_.send(kCmdStop, nullptr); });
+    loop_.run();
+    // The stop has closed the name; let its thread answer the requester first.
+    endpoint_.close();
+    endpoint_.join();
+    platform::exit_process(exit_status_.load());
+}
+
+std::intptr_t ServerProcess::handle_command(int command, void* param) {
+    switch (command) {
+        case kCmdStop:
+            handle_stop();
+            break;
+        case kCmdLogFatal:
+        case kCmdLogInformational:
+        case kCmdLogExtreme:
+            handle_log(command, *static_cast<const std::string*>(param));
+            break;
+        default:
+            break;
+    }
+    return 0;
+}
+
+void ServerProcess::handle_stop() {
+    // Free the port and the name before anyone is told the server has stopped.
+    listener_stop_.stop();
+    endpoint_.close();
+    event_log_.close();
+    loop_.quit();
+}
+
+void ServerProcess::handle_log(int command, const std::string& text) {
+    const auto level = static_cast<LogLevel>(command - 10);
+    if (event_log_.write_line(level, text) == 0) return;
+    fail("Error writing to the log file, -service aborting.");
+    handle_stop();
+}
+
+void ServerProcess::fail(const char* message) {
+    platform::report_failure(kCaption, message);
+    exit_status_.store(1);
+}
+
+void ServerProcess::startup_thread() {
+    if (command_line_.stop) {
+        switch (platform::request_stop(program_folder_)) {
+            case platform::StopOutcome::stopped:
+                break;
+            case platform::StopOutcome::not_running:
+                fail("Can not shutdown server, since it isn't running.");
+                break;
+            case platform::StopOutcome::refused:
+                fail("The running server refused the stop request.");
+                break;
+            case platform::StopOutcome::no_answer:
+                fail("The running server did not answer the stop request.");
+                break;
+        }
+    } else {
+        const int error = endpoint_.bind(program_folder_);
+        if (error == EADDRINUSE) {
+            fail("Server is already running!");
+        } else if (error != 0) {
+            fail("Unable to create the control endpoint.");
+        } else {
+            endpoint_.start([this] { loop_.send(kCmdStop, nullptr); });
+            serve();
+        }
+    }
+    loop_.send(kCmdStop, nullptr);
+}
+
+void ServerProcess::serve() {
+    if (load_server_config(command_line_.config_path, config_) != 0) {
+        fail("Error reading the configuration file!");
+        return;
+    }
+    poster_ = std::make_unique<LogPoster>(
+        config_.log_level, [this](LogLevel level, const std::string& text) {
+            loop_.send(10 + static_cast<int>(level), const_cast<std::string*>(&text));
+        });
+    if (event_log_.open() != 0) {
+        fail("Error opening the log file specified in the configuration file!");
+        return;
+    }
+    // Sessions may outlive the listener until the process ends: the context must too.
+    context_ = std::make_unique<ServerContext>(
+        ServerContext{config_, *poster_, program_folder_ + "/cfg/KestoFTP.ini", slots_});
+    if (run_listener(*context_, kMaxClients, listener_stop_) == ListenerEnd::stopped) return;
+    event_log_.close();
+    fail("Error starting the service. Consult the log file for details!");
+}
+
+}  // namespace kesto::server

@@ -1,0 +1,115 @@
+#pragma once
+// Starts the installed kftpd from a temporary program folder on a free loopback port,
+// and talks FTP to it line by line. Every wait has a deadline.
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/posix/unique_fd.h"
+
+namespace kesto::test {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// Waits until `condition` holds or the deadline passes; true when it held.
+template <typename Condition>
+bool wait_until(Condition condition, std::chrono::milliseconds limit = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        struct timespec pause {
+            0, 5'000'000
+        };
+        ::nanosleep(&pause, nullptr);
+    }
+    return true;
+}
+
+std::string read_file(const fs::path& path);
+void write_file(const fs::path& path, const std::string& content);
+int free_port();
+
+// A copy of the installed program folder in a temporary directory.
+class ProgramFolder {
+  public:
+    ProgramFolder();
+    ~ProgramFolder();
+    ProgramFolder(const ProgramFolder&) = delete;
+    ProgramFolder& operator=(const ProgramFolder&) = delete;
+
+    const fs::path& path() const { return path_; }
+    fs::path kftpd() const { return path_ / "kftpd"; }
+    fs::path config() const { return path_ / "KestoFTP.ini"; }
+    fs::path accounts() const { return path_ / "cfg" / "KestoFTP.ini"; }
+    fs::path log() const { return path_ / "KFTPD.LOG"; }
+
+    // Writes the GLOBAL section: loopback address, `port`, log file in this folder.
+    void write_config(int port, const std::string& log_level = "EXTREME",
+                      const std::string& extra = "") const;
+
+  private:
+    fs::path path_;
+};
+
+struct RunResult {
+    int exit_status = -1;
+    std::string stderr_text;
+};
+
+// Runs kftpd with `args` to its end (bounded).
+RunResult run_kftpd(const ProgramFolder& folder, const std::vector<std::string>& args);
+
+// A kftpd serving in the background; stopped with SIGTERM and reaped on destruction.
+class ServerUnderTest {
+  public:
+    // Writes a configuration with a free port (retried while the port is taken) and
+    // starts the server; `ready()` tells whether it answers.
+    explicit ServerUnderTest(const ProgramFolder& folder, const std::string& log_level = "EXTREME",
+                             const std::string& extra_config = "");
+    ~ServerUnderTest();
+
+    int port() const { return port_; }
+    pid_t pid() const { return pid_; }
+    bool ready() const { return ready_; }
+    // Waits for the process to end by itself; its exit status, or nothing.
+    std::optional<int> wait_exit(std::chrono::milliseconds limit = 10s);
+    bool running() const;
+
+  private:
+    void start(const std::vector<std::string>& args);
+    const ProgramFolder& folder_;
+    int port_ = 0;
+    pid_t pid_ = -1;
+    bool ready_ = false;
+    std::optional<int> exit_status_;
+};
+
+// A raw control connection.
+class FtpConnection {
+  public:
+    explicit FtpConnection(int port);
+    bool connected() const { return static_cast<bool>(fd_); }
+    int fd() const { return fd_.get(); }
+
+    void send_raw(const std::string& bytes);
+    // One reply, all its lines ("220- ...\r\n220 ...\r\n"); empty on close or timeout.
+    std::string reply(std::chrono::milliseconds limit = 10s);
+    // Sends "line\r\n" and returns the reply.
+    std::string command(const std::string& line);
+    // True when the server has closed the connection (reads nothing more).
+    bool closed_by_server(std::chrono::milliseconds limit = 10s);
+    bool login(const std::string& user, const std::string& password);
+
+  private:
+    std::string read_line(std::chrono::steady_clock::time_point deadline);
+    platform::UniqueFd fd_;
+    std::string buffer_;
+};
+
+}  // namespace kesto::test
