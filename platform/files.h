@@ -1,9 +1,13 @@
 #pragma once
-// Paths as a Windows design sees them: names are compared without regard to ASCII
-// case. Each component is looked up exactly first, then among the folder's entries
-// without regard to case (several matches: the first in byte order of the names).
+// The file layer every file command goes through. Paths are seen as a Windows design
+// sees them: both separators, names compared without regard to ASCII case (each
+// component is looked up exactly first, then among the folder's entries; several
+// matches: the first in byte order). The process working folder is never changed:
+// each session keeps its own working directory as a path. Thread safe.
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kesto::platform {
 
@@ -15,5 +19,49 @@ namespace kesto::platform {
 // every component replaced by the existing entry it names up to case. Components
 // that do not exist are kept as written.
 [[nodiscard]] std::string resolve_any_case(const std::string& path);
+
+// A client path made absolute against `cwd` with '.' and '..' applied lexically, as on
+// Windows ('..' at the root stays there). '/' and '\' both separate; a path that starts
+// with either is absolute, and so is every result (a relative `cwd` is taken from the
+// root, never from the process's working folder). The result uses '/' and has no
+// trailing separator.
+[[nodiscard]] std::string combine_client_path(std::string_view cwd, std::string_view client_path);
+
+// `path` is `root` or lies below it, on a component boundary.
+[[nodiscard]] bool is_within(std::string_view root, std::string_view path);
+
+// The canonical path (symbolic links resolved); empty when it cannot be resolved.
+[[nodiscard]] std::string canonical_path(const std::string& path);
+
+// Where a session stands: its working directory and, for a confined account, the
+// canonical folder it may not leave (empty root: not confined).
+struct PathScope {
+    std::string cwd;
+    bool confined = false;
+    std::string root;  // canonical; when confined and empty, nothing is reachable
+};
+
+enum class PathResult {
+    ok,      // `local` names the target (which may not exist)
+    denied,  // outside the confined root, or its folder cannot be resolved
+};
+
+// Resolves a client path to a local path: combination, case, and for a confined
+// scope the canonical form of the result (or of its folder when it does not exist)
+// must lie within the root. Symbolic links pointing out of the root are denied.
+[[nodiscard]] PathResult resolve_client_path(const PathScope& scope, std::string_view client_path,
+                                             std::string& local);
+
+struct FileInfo {
+    bool exists = false;
+    bool is_directory = false;
+    bool is_regular = false;
+    bool read_only = false;  // the owner-write bit is clear
+    std::int64_t size = 0;
+    std::int64_t mtime = 0;
+};
+
+// `stat`, or `lstat` for a dangling symbolic link.
+[[nodiscard]] FileInfo file_info(const std::string& path);
 
 }  // namespace kesto::platform

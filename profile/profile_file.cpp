@@ -28,18 +28,27 @@ std::optional<std::string_view> optional_text(const char* s) {
 
 }  // namespace
 
+ProfileSnapshot::ProfileSnapshot(const char* path) {
+    loaded_ = path != nullptr && platform::read_whole_file(path, content_, kMaxProfileBytes) ==
+                                     platform::ReadResult::ok;
+}
+
+std::string ProfileSnapshot::read(std::string_view section, std::string_view key,
+                                  std::string_view fallback, std::size_t max_chars) const {
+    if (loaded_) {
+        if (auto value = lookup(content_, section, key, max_chars)) return *value;
+    }
+    return std::string(fallback.substr(0, max_chars));
+}
+
 int profile_read(const char* section, const char* key, const char* default_value, char* dest,
                  std::size_t size, const char* path) {
     const std::string_view fallback = default_value ? default_value : "";
-    if (section == nullptr || key == nullptr || path == nullptr || size == 0) {
+    if (section == nullptr || key == nullptr || size == 0) {
         return static_cast<int>(copy_out(fallback, dest, size));
     }
-    std::string content;
-    if (platform::read_whole_file(path, content, kMaxProfileBytes) != platform::ReadResult::ok) {
-        return static_cast<int>(copy_out(fallback, dest, size));
-    }
-    const auto value = lookup(content, section, key, size - 1);
-    return static_cast<int>(copy_out(value ? std::string_view(*value) : fallback, dest, size));
+    return static_cast<int>(
+        copy_out(ProfileSnapshot(path).read(section, key, fallback, size - 1), dest, size));
 }
 
 int profile_write(const char* section, const char* key, const char* value, const char* path) {
@@ -48,8 +57,7 @@ int profile_write(const char* section, const char* key, const char* value, const
     if (platform::read_whole_file(path, content, kMaxProfileBytes) != platform::ReadResult::ok) {
         return 1;
     }
-    if (apply_edit(content, section, optional_text(key), optional_text(value),
-                   kServerNameLimits)) {
+    if (apply_edit(content, section, optional_text(key), optional_text(value), kServerNameLimits)) {
         (void)platform::replace_file_atomically(path, content);
     }
     return 1;

@@ -5,11 +5,27 @@
 // new file, never a short one.
 
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 namespace kesto::profile {
 
 // Larger files are treated as unreadable rather than loaded whole.
 inline constexpr std::size_t kMaxProfileBytes = 16 * 1024 * 1024;
+
+// A profile file read once, for several lookups in one consistent snapshot. A file
+// that cannot be read gives the defaults.
+class ProfileSnapshot {
+  public:
+    explicit ProfileSnapshot(const char* path);
+    // The value (at most `max_chars` characters), or at most `max_chars` of `fallback`.
+    [[nodiscard]] std::string read(std::string_view section, std::string_view key,
+                                   std::string_view fallback, std::size_t max_chars) const;
+
+  private:
+    std::string content_;
+    bool loaded_ = false;
+};
 
 // Stores the value of `key` in `section` (or `default_value`, nullptr for the empty
 // text) into `dest`, terminated, at most `size` - 1 characters; returns their count.

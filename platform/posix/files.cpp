@@ -3,7 +3,10 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <climits>
+#include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace kesto::platform {
 
@@ -32,6 +35,28 @@ std::string join(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
+bool is_separator(char c) {
+    return c == '/' || c == '\\';
+}
+
+std::vector<std::string_view> split_components(std::string_view path) {
+    std::vector<std::string_view> parts;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = start;
+        while (end < path.size() && !is_separator(path[end])) ++end;
+        if (end > start) parts.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+std::pair<std::string, std::string> split_last(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return {".", path};
+    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
 }  // namespace
 
 std::string find_entry_any_case(const std::string& folder, const std::string& name) {
@@ -52,18 +77,74 @@ std::string find_entry_any_case(const std::string& folder, const std::string& na
 
 std::string resolve_any_case(const std::string& path) {
     std::string result = (!path.empty() && path.front() == '/') ? "/" : "";
-    std::size_t start = result.size();
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string::npos) end = path.size();
-        const std::string component = path.substr(start, end - start);
-        if (!component.empty()) {
-            const std::string folder = result.empty() ? "." : result;
-            result = join(result, find_entry_any_case(folder, component));
-        }
-        start = end + 1;
+    for (std::string_view component : split_components(path)) {
+        const std::string folder = result.empty() ? "." : result;
+        result = join(result, find_entry_any_case(folder, std::string(component)));
     }
     return result;
+}
+
+std::string combine_client_path(std::string_view cwd, std::string_view client_path) {
+    std::vector<std::string_view> parts;
+    const bool absolute = !client_path.empty() && is_separator(client_path.front());
+    if (!absolute) parts = split_components(cwd);
+    for (std::string_view part : split_components(client_path)) {
+        if (part == ".") continue;
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+            continue;
+        }
+        parts.push_back(part);
+    }
+    std::string result = "/";
+    for (std::string_view part : parts) {
+        if (result.back() != '/') result += '/';
+        result += part;
+    }
+    return result;
+}
+
+bool is_within(std::string_view root, std::string_view path) {
+    while (root.size() > 1 && root.back() == '/') root.remove_suffix(1);
+    if (root == "/") return !path.empty() && path.front() == '/';
+    if (path.substr(0, root.size()) != root) return false;
+    return path.size() == root.size() || path[root.size()] == '/';
+}
+
+std::string canonical_path(const std::string& path) {
+    char buf[PATH_MAX];
+    return ::realpath(path.c_str(), buf) != nullptr ? std::string(buf) : std::string();
+}
+
+PathResult resolve_client_path(const PathScope& scope, std::string_view client_path,
+                               std::string& local) {
+    local = resolve_any_case(combine_client_path(scope.cwd, client_path));
+    if (!scope.confined) return PathResult::ok;
+    if (scope.root.empty()) return PathResult::denied;
+    if (exists(local)) {
+        // The target itself, links followed; a dangling link cannot be checked.
+        const std::string real = canonical_path(local);
+        // A link keeps its own name, so DELE and RNFR act on the link, not on its target.
+        return (!real.empty() && is_within(scope.root, real)) ? PathResult::ok : PathResult::denied;
+    }
+    const auto [folder, name] = split_last(local);
+    const std::string real_folder = canonical_path(folder);
+    if (real_folder.empty() || !is_within(scope.root, real_folder)) return PathResult::denied;
+    local = join(real_folder, name);
+    return PathResult::ok;
+}
+
+FileInfo file_info(const std::string& path) {
+    struct stat st {};
+    FileInfo info;
+    if (::stat(path.c_str(), &st) != 0 && ::lstat(path.c_str(), &st) != 0) return info;
+    info.exists = true;
+    info.is_directory = S_ISDIR(st.st_mode);
+    info.is_regular = S_ISREG(st.st_mode);
+    info.read_only = (st.st_mode & S_IWUSR) == 0;
+    info.size = static_cast<std::int64_t>(st.st_size);
+    info.mtime = static_cast<std::int64_t>(st.st_mtime);
+    return info;
 }
 
 }  // namespace kesto::platform

@@ -1,8 +1,10 @@
 #include "server/protocol/session.h"
 
+#include <algorithm>
 #include <string>
 
 #include "platform/net.h"
+#include "server/protocol/command_table.h"
 #include "server/protocol/control_channel.h"
 
 namespace kesto::server {
@@ -11,34 +13,90 @@ namespace {
 
 constexpr const char* kGreeting = "KESTO FTP Server v2.02";
 constexpr const char* kCopyright = " Copyright (C) the KESTO FTP developers.";
+constexpr std::string_view kPassWord = "PASS ";
 
-}  // namespace
+// Passwords never reach the log.
+std::string traced(const std::string& line) {
+    return line.starts_with(kPassWord) ? std::string(kPassWord) + "****" : line;
+}
 
-void run_session(ServerContext& context, ClientSlot& slot) {
-    platform::UniqueFd control = std::move(slot.control);
-    const std::string tag = slot.address_text;
-    platform::configure_control_socket(control.get());
-    const LogPoster& log = context.log;
-    bool running = send_reply(log, tag, control.get(), 220, true, kGreeting) == 0 &&
-                   send_reply(log, tag, control.get(), 220, false, kCopyright) == 0;
+int idle_timeout_ms(const ServerConfig& config) {
+    return config.idle_timeout_seconds > 0 ? config.idle_timeout_seconds * 1000 : -1;
+}
+
+bool greet(Session& s) {
+    return s.reply(220, kGreeting, true) && s.reply(220, kCopyright);
+}
+
+void run_command_loop(Session& s) {
     CommandReader reader;
-    std::string line;
-    while (running) {
-        const ReadStatus status = reader.read_command_line(log, control.get(), line, -1);
-        if (status != kLineRead && status != kLineTooLong) break;
-        if (status == kLineRead && (line.rfind("QUIT", 0) == 0 || line.rfind("quit", 0) == 0)) {
-            (void)send_reply(log, tag, control.get(), 221, false,
-                             "Service closing control connection.");
+    std::string raw;
+    while (s.running) {
+        const ReadStatus status = reader.read_command_line(s.context.log, s.control, raw,
+                                                           idle_timeout_ms(s.context.config));
+        if (status == kReceiveFailed) break;
+        if (status == kReadTimedOut) {
+            s.log(LogLevel::informational, "Idle time-out.");
+            s.reply(421, "Service not available, closing control connection.");
             break;
         }
-        running = send_reply(log, tag, control.get(), 500, false,
-                             "Syntax error, command unrecognized.") == 0;
+        if (status == kLineTooLong || raw.size() > kCommandLineKept) {
+            s.reply(500, "Syntax error, command unrecognized.");
+        } else {
+            const std::string line = normalise_command_line(raw);
+            if (s.context.log.wants(LogLevel::extreme))
+                s.log(LogLevel::extreme, "C->S: " + traced(line));
+            dispatch(s, line);
+        }
+        if (s.close_requested) {
+            s.reply(221, "Service closing control connection.");
+            break;
+        }
     }
-    log.post(LogLevel::informational, "(" + tag + ") Client is terminated.");
-    // Free the slot before the close, so a client that sees the close finds it free.
+}
+
+void free_slot(ClientSlot& slot) {
     slot.peer = {};
     std::fill(std::begin(slot.address_text), std::end(slot.address_text), '\0');
     slot.in_use.store(0, std::memory_order_release);
+}
+
+}  // namespace
+
+Session::Session(ServerContext& ctx, ClientSlot& slot, int control_socket)
+    : context(ctx), peer(slot.peer), control(control_socket), tag(slot.address_text) {}
+
+bool Session::reply(int code, std::string_view text, bool continued) {
+    if (send_reply(context.log, tag, control, code, continued, text) == 0) return true;
+    close_requested = true;
+    return false;
+}
+
+bool Session::text(std::string_view text) {
+    if (send_text(context.log, control, text) == 0) return true;
+    close_requested = true;
+    return false;
+}
+
+void Session::log(LogLevel level, const std::string& text) const {
+    context.log.post(level, "(" + tag + ") " + text);
+}
+
+platform::PathScope Session::path_scope() const {
+    return platform::PathScope{current_directory, root_only, root_real};
+}
+
+void run_session(ServerContext& context, ClientSlot& slot) {
+    platform::UniqueFd control = std::move(slot.control);
+    platform::configure_control_socket(control.get());
+    {
+        Session session(context, slot, control.get());
+        session.running = greet(session);
+        run_command_loop(session);
+        session.log(LogLevel::informational, "Client is terminated.");
+    }
+    // Free the slot before the close, so a client that sees the close finds it free.
+    free_slot(slot);
     control.reset();
 }
 

@@ -1,9 +1,63 @@
 #pragma once
-// One FTP session: the body of the thread the listener starts for a connection.
+// One FTP session: its state, owned by its thread and never shared, and the body of
+// the thread the listener starts for a connection.
 
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+#include "platform/posix/unique_fd.h"
+#include "server/formats/listing_format.h"
 #include "server/protocol/server_context.h"
 
 namespace kesto::server {
+
+enum class RepresentationType : int { ASCII = 1, EBCDIC = 2, IMAGE = 3, LOCAL = 4 };
+
+struct Session {
+    Session(ServerContext& context, ClientSlot& slot, int control);
+
+    // Sends one reply line; a failure marks the session for closing. True when sent.
+    bool reply(int code, std::string_view text, bool continued = false);
+    // Sends free text inside a multi-line reply; a failure marks the session for closing.
+    bool text(std::string_view text);
+    void log(LogLevel level, const std::string& text) const;  // "(<address>) <text>"
+
+    // The scope in which this session's paths resolve (working directory, confinement).
+    platform::PathScope path_scope() const;
+
+    ServerContext& context;
+    const platform::Endpoint peer;  // the client's address, for STAT and active connections
+    const int control;
+    const std::string tag;  // the client's address text
+
+    bool logged_in = false;
+    bool user_given = false;
+    bool rename_pending = false;
+    std::string user_name;
+    std::string password;
+    std::string account_name;
+    std::string account_password;
+    std::string root_path;  // PATH as read
+    std::string root_real;  // its canonical form at login: the confinement root
+    bool root_only = false;
+    bool read_only = false;
+    formats::SystemType system_type = formats::SystemType::UNIX;
+    std::string current_directory = "/";
+    RepresentationType type = RepresentationType::ASCII;
+    int format_control = 1;
+    int structure = 1;
+    int transfer_mode = 1;
+    std::uint16_t data_port = 21;
+    std::int64_t restart_offset = 0;
+    bool passive_pending = false;
+    platform::UniqueFd passive_socket;
+    std::uint16_t passive_port = 0;
+    std::string rename_source;
+    bool close_requested = false;
+    bool running = false;
+};
 
 // Serves the connection in `slot` until the client quits or the connection fails,
 // then closes it and frees the slot.

@@ -66,10 +66,10 @@ bool parse_number(std::string_view value, long low, long high, long& out) {
 }
 
 bool parse_system_type(std::string_view value, SystemType& type) {
-    if (value == "UNIX") return type = SystemType::unix, true;
-    if (value == "OKUMA") return type = SystemType::okuma, true;
-    if (value == "UNKNOWN") return type = SystemType::unknown, true;
-    if (value == "WINNT4") return type = SystemType::winnt4, true;
+    if (value == "UNIX") return type = SystemType::UNIX, true;
+    if (value == "OKUMA") return type = SystemType::OKUMA, true;
+    if (value == "UNKNOWN") return type = SystemType::UNKNOWN, true;
+    if (value == "WINNT4") return type = SystemType::WINNT4, true;
     return false;
 }
 

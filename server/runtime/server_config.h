@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "platform/net.h"
+#include "server/formats/listing_format.h"
 
 namespace kesto::server {
 
 enum class LogLevel : int { none = 1, fatal = 2, informational = 3, extreme = 4 };
-enum class SystemType : int { unix = 1, unknown = 2, winnt4 = 4, okuma = 5 };
+using formats::SystemType;
 
 struct FtpUserEntry {
     std::string first, second, third;
@@ -24,7 +25,7 @@ inline constexpr std::size_t kConfigLineChars = 254;  // a longer line is read a
 
 struct ServerConfig {
     platform::Ipv4Address bind_address;  // all zero: every local address
-    SystemType system_type = SystemType::unix;
+    SystemType system_type = SystemType::UNIX;
     LogLevel log_level = LogLevel::fatal;
     std::string log_file_name;
     std::vector<FtpUserEntry> ftp_users;  // up to kMaxFtpUsers; read but not used

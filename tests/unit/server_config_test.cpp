@@ -46,7 +46,7 @@ TEST(ServerConfig, KeysAreFoundInAnySectionAndNormalised) {
     EXPECT_EQ(c.log_level, LogLevel::informational);
     EXPECT_EQ(kesto::platform::to_text(c.bind_address), "10.1.2.3");
     EXPECT_EQ(c.log_file_name, "C:/MYLOGS/FTP.LOG");
-    EXPECT_EQ(c.system_type, SystemType::okuma);
+    EXPECT_EQ(c.system_type, SystemType::OKUMA);
     EXPECT_EQ(c.port, 2121);
     EXPECT_EQ(c.idle_timeout_seconds, 0);
     EXPECT_EQ(c.data_timeout_seconds, 5);

@@ -1,0 +1,121 @@
+#include "server/protocol/command_table.h"
+
+#include <algorithm>
+#include <array>
+
+#include "server/protocol/commands.h"
+
+namespace kesto::server {
+
+namespace {
+
+using Handler = void (*)(Session&, std::string_view);
+
+enum class Login { not_needed, needed, needed_550 };
+
+struct CommandRow {
+    std::string_view word;
+    std::string_view alias;  // a second word for the same command, or empty
+    Handler handler;
+    Login login;
+    bool refused_to_read_only;
+};
+
+// The order counts: the first word with which a line begins wins (NOOPX runs NOOP).
+// A word ending in a blank needs an argument.
+constexpr std::array kCommands = {
+    CommandRow{"USER ", "", cmd_user, Login::not_needed, false},
+    CommandRow{"PASS ", "", cmd_pass, Login::not_needed, false},
+    CommandRow{"ACCT ", "", cmd_acct, Login::not_needed, false},
+    CommandRow{"CWD ", "", cmd_cwd, Login::needed, false},
+    CommandRow{"CDUP", "XCUP", cmd_cdup, Login::needed, false},
+    CommandRow{"SMNT", "", cmd_not_implemented, Login::needed, false},
+    CommandRow{"REIN", "", cmd_rein, Login::not_needed, false},
+    CommandRow{"PORT ", "", cmd_not_implemented, Login::needed, false},
+    CommandRow{"TYPE ", "", cmd_not_implemented, Login::needed, false},
+    CommandRow{"STRU ", "", cmd_not_implemented, Login::needed, false},
+    CommandRow{"MODE ", "", cmd_not_implemented, Login::needed, false},
+    CommandRow{"RETR ", "", cmd_not_implemented, Login::needed, false},
+    CommandRow{"STOR ", "", cmd_not_implemented, Login::needed, true},
+    CommandRow{"STOU", "", cmd_not_implemented, Login::needed, true},
+    CommandRow{"APPE ", "", cmd_not_implemented, Login::needed, true},
+    CommandRow{"REST ", "", cmd_not_implemented, Login::needed, false},
+    CommandRow{"MDTM ", "", cmd_not_implemented, Login::needed, false},
+    CommandRow{"LIST", "NLST", cmd_not_implemented, Login::needed, false},
+    CommandRow{"PASV", "", cmd_not_implemented, Login::needed, false},
+    CommandRow{"ALLO", "", cmd_not_implemented, Login::needed, false},
+    CommandRow{"RNFR ", "", cmd_not_implemented, Login::needed, true},
+    CommandRow{"RNTO ", "", cmd_not_implemented, Login::needed, true},
+    CommandRow{"ABOR", "", cmd_not_implemented, Login::not_needed, false},
+    CommandRow{"DELE ", "", cmd_not_implemented, Login::needed, true},
+    CommandRow{"RMD ", "XRMD ", cmd_not_implemented, Login::needed, true},
+    CommandRow{"MKD ", "XMKD ", cmd_not_implemented, Login::needed, true},
+    CommandRow{"PWD", "XPWD", cmd_pwd, Login::needed_550, false},
+    CommandRow{"SITE", "", cmd_not_implemented, Login::needed, false},
+    CommandRow{"SYST", "", cmd_not_implemented, Login::needed, false},
+    CommandRow{"STAT", "", cmd_not_implemented, Login::needed, false},
+    CommandRow{"SIZE ", "", cmd_not_implemented, Login::needed, false},
+    CommandRow{"HELP", "", cmd_not_implemented, Login::not_needed, false},
+    CommandRow{"NOOP", "", cmd_noop, Login::not_needed, false},
+    CommandRow{"QUIT", "", cmd_quit, Login::not_needed, false},
+};
+
+constexpr std::size_t kShortestLine = 3;
+
+struct Match {
+    const CommandRow* row = nullptr;
+    std::size_t word_length = 0;
+};
+
+Match find_command(std::string_view line) {
+    for (const CommandRow& row : kCommands) {
+        if (line.starts_with(row.word)) return {&row, row.word.size()};
+        if (!row.alias.empty() && line.starts_with(row.alias)) return {&row, row.alias.size()};
+    }
+    return {};
+}
+
+// The shared checks of the table, in the order clients see them.
+bool passes_access_rules(Session& s, const CommandRow& row) {
+    if (row.refused_to_read_only && s.read_only) {
+        s.reply(530, "User access denied.");
+        return false;
+    }
+    if (row.login == Login::not_needed || s.logged_in) return true;
+    if (row.login == Login::needed_550) {
+        s.reply(550, "Requested action not taken.");
+    } else {
+        s.reply(530, "Not logged in.");
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string normalise_command_line(std::string_view raw) {
+    while (!raw.empty() && raw.front() == ' ') raw.remove_prefix(1);
+    raw = raw.substr(0, raw.find('\r'));
+    raw = raw.substr(0, raw.find('\n'));
+    while (!raw.empty() && raw.back() == ' ') raw.remove_suffix(1);
+    std::string line;
+    line.reserve(raw.size());
+    for (char c : raw) {
+        if (c == ' ' && !line.empty() && line.back() == ' ') continue;
+        line += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    }
+    return line;
+}
+
+void dispatch(Session& s, std::string_view line) {
+    const Match match = line.size() < kShortestLine ? Match{} : find_command(line);
+    if (match.row == nullptr) {
+        s.reply(500, "Syntax error, command unrecognized.");
+        s.rename_pending = false;
+        return;
+    }
+    const bool is_rename_from = match.row->word == "RNFR ";
+    if (passes_access_rules(s, *match.row)) match.row->handler(s, line.substr(match.word_length));
+    if (!is_rename_from) s.rename_pending = false;
+}
+
+}  // namespace kesto::server

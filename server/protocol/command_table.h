@@ -1,0 +1,20 @@
+#pragma once
+// The command table and the dispatcher: the first command word with which a line
+// begins selects the command; the table's rows carry the login and read-only rules,
+// so handlers hold only their own logic.
+
+#include <string>
+#include <string_view>
+
+#include "server/protocol/session.h"
+
+namespace kesto::server {
+
+// Blanks trimmed, the line cut at its first CR or LF, upper-cased, runs of blanks
+// made one. Only the blank counts; TABs stay.
+[[nodiscard]] std::string normalise_command_line(std::string_view raw);
+
+// Runs one normalised line; every reply goes out through the session.
+void dispatch(Session& session, std::string_view line);
+
+}  // namespace kesto::server

@@ -1,0 +1,65 @@
+// CWD, CDUP/XCUP and PWD/XPWD.
+#include "platform/files.h"
+#include "server/protocol/commands.h"
+#include "server/protocol/limits.h"
+
+namespace kesto::server {
+
+namespace {
+
+constexpr std::size_t kReplyTextLimit = kReplyLineLimit - 6;  // code, blank and CR LF
+
+// A failed change leaves the working directory as it was.
+void change_directory(Session& s, std::string_view target, int ok_code, const char* ok_text,
+                      bool log_target) {
+    std::string local;
+    if (platform::resolve_client_path(s.path_scope(), target, local) ==
+        platform::PathResult::denied) {
+        s.reply(521, "Access denied.");
+        return;
+    }
+    if (log_target) s.context.log.post(LogLevel::extreme, "CWD: " + std::string(target));
+    const platform::FileInfo info = platform::file_info(local);
+    const std::string real = info.is_directory ? platform::canonical_path(local) : std::string();
+    if (real.empty()) {
+        s.reply(550, "Requested action not taken.");
+        return;
+    }
+    s.current_directory = real;
+    s.reply(ok_code, ok_text);
+}
+
+// UNIX and OKUMA clients expect '/' separators and no drive letter.
+std::string shown_directory(const Session& s) {
+    std::string path = s.current_directory;
+    const bool unix_like =
+        s.system_type == formats::SystemType::UNIX || s.system_type == formats::SystemType::OKUMA;
+    if (!unix_like) return path;
+    if (path.size() > 2 && path[1] == ':') path.erase(0, 2);
+    for (char& c : path) {
+        if (c == '\\') c = '/';
+    }
+    return path;
+}
+
+}  // namespace
+
+void cmd_cwd(Session& s, std::string_view argument) {
+    change_directory(s, argument, 250, "Requested file action okay, completed.", true);
+}
+
+void cmd_cdup(Session& s, std::string_view) {
+    change_directory(s, "..", 200, "Command okay.", false);
+}
+
+void cmd_pwd(Session& s, std::string_view) {
+    const std::string text = "\"" + shown_directory(s) + "\" is current directory.";
+    // A reply over the line limit would end the session; refuse it instead.
+    if (text.size() > kReplyTextLimit) {
+        s.reply(550, "Requested action not taken.");
+        return;
+    }
+    s.reply(257, text);
+}
+
+}  // namespace kesto::server

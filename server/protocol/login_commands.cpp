@@ -1,0 +1,143 @@
+// USER, PASS, ACCT, REIN, QUIT and NOOP.
+#include <cstdio>
+
+#include "platform/files.h"
+#include "server/protocol/account.h"
+#include "server/protocol/commands.h"
+
+namespace kesto::server {
+
+namespace {
+
+constexpr std::size_t kMaxLoginLine = 99;
+constexpr std::size_t kWordLength = 5;  // "USER " and "PASS "
+
+void log_account(const Session& s, const Account& a) {
+    const LogPoster& log = s.context.log;
+    if (!log.wants(LogLevel::extreme)) return;
+    log.post(LogLevel::extreme, s.context.account_file);
+    log.post(LogLevel::extreme, a.section);
+    log.post(LogLevel::extreme, a.name);
+    log.post(LogLevel::extreme, "****");  // the account's password is never logged
+    log.post(LogLevel::extreme, a.path);
+    log.post(LogLevel::extreme, std::string("Root only: ") + (a.root_only ? "Yes" : "No"));
+    log.post(LogLevel::extreme, "System type: " + std::to_string(static_cast<int>(a.system_type)) +
+                                    " (" + a.sys + ")");
+}
+
+void take_account_settings(Session& s, const Account& a) {
+    s.root_only = a.root_only;
+    s.read_only = a.read_only;
+    s.root_path = a.path;
+    s.system_type = a.system_type;
+    s.account_name = a.name;
+    s.account_password = a.password;
+}
+
+void enter_account(Session& s) {
+    // The confinement root is fixed at login; a PATH that does not resolve stays as
+    // text (taken from the root), so relative names fail rather than land elsewhere.
+    s.root_real = platform::canonical_path(s.root_path);
+    s.current_directory =
+        s.root_real.empty() ? platform::combine_client_path("/", s.root_path) : s.root_real;
+    if (!s.reply(230, "User logged in, proceed.")) return;
+    s.log(LogLevel::informational, "Client logged in as '" + s.user_name + "'.");
+    s.logged_in = true;
+}
+
+}  // namespace
+
+void cmd_user(Session& s, std::string_view name) {
+    s.rename_pending = false;
+    if (kWordLength + name.size() > kMaxLoginLine) {
+        s.reply(500, "Syntax error, command unrecognized.");
+        return;
+    }
+    if (s.logged_in) {
+        s.user_name.clear();
+        s.password.clear();
+        s.logged_in = false;
+    }
+    s.user_name = std::string(name);
+    if (s.reply(331, "User name okay, need password.")) s.user_given = true;
+}
+
+void cmd_pass(Session& s, std::string_view password) {
+    s.rename_pending = false;
+    if (!s.user_given) {
+        if (s.reply(503, "Bad sequence of commands.")) s.logged_in = false;
+        return;
+    }
+    if (kWordLength + password.size() > kMaxLoginLine) {
+        s.reply(500, "Syntax error, command unrecognized.");
+        return;
+    }
+    s.password = std::string(password);
+    const Account account = read_account(s.context.account_file, s.user_name);
+    take_account_settings(s, account);
+    log_account(s, account);
+    s.user_given = false;
+    if (account.path_too_long) {
+        s.context.log.post(LogLevel::fatal, "(" + s.tag + ") The PATH of account '" + s.user_name +
+                                                "' is longer than 1024 characters.");
+        s.reply(421, "Service not available, closing control connection.");
+        return;
+    }
+    if (!equal_ignoring_case(s.user_name, account.name) ||
+        !equal_ignoring_case(s.password, account.password)) {
+        s.reply(421, "Service not available, closing control connection.");
+        return;
+    }
+    enter_account(s);
+}
+
+void cmd_acct(Session& s, std::string_view) {
+    if (s.logged_in) {
+        s.reply(230, "User logged in, proceed.");
+    } else {
+        s.reply(503, "Bad sequence of commands.");
+    }
+}
+
+void cmd_rein(Session& s, std::string_view) {
+    s.logged_in = false;
+    s.user_given = false;
+    s.rename_pending = false;
+    s.root_only = false;
+    s.account_name.clear();
+    s.account_password.clear();
+    s.root_path.clear();
+    s.root_real.clear();
+    s.user_name.clear();
+    s.password.clear();
+    s.data_port = 21;
+    s.type = RepresentationType::ASCII;
+    s.format_control = 1;
+    s.structure = 1;
+    s.transfer_mode = 1;
+    s.restart_offset = 0;
+    s.system_type = formats::SystemType::UNIX;
+    s.current_directory = "/";
+    if (s.passive_pending) {
+        s.passive_socket.reset();
+        s.passive_pending = false;
+    }
+    // read_only stays: a read-only account stays refused after REIN.
+    s.reply(220, "Service ready for new user.");
+}
+
+void cmd_quit(Session& s, std::string_view) {
+    (void)s.reply(221, "Service closing control connection.");
+    s.close_requested = false;  // its result is not looked at
+    s.running = false;
+}
+
+void cmd_noop(Session& s, std::string_view) {
+    s.reply(200, "Command okay.");
+}
+
+void cmd_not_implemented(Session& s, std::string_view) {
+    s.reply(502, "Command not implemented.");
+}
+
+}  // namespace kesto::server
