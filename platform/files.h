@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kesto::platform {
 
@@ -63,5 +64,33 @@ struct FileInfo {
 
 // `stat`, or `lstat` for a dangling symbolic link.
 [[nodiscard]] FileInfo file_info(const std::string& path);
+
+}  // namespace kesto::platform
+
+namespace kesto::platform {
+
+// File-system changes. Each returns 0 or the errno of the failure.
+[[nodiscard]] int make_directory(const std::string& path);
+[[nodiscard]] int remove_directory(const std::string& path);
+[[nodiscard]] int remove_file(const std::string& path);
+// Never replaces an existing target (EEXIST): a rename onto a taken name must not lose it.
+[[nodiscard]] int rename_no_replace(const std::string& from, const std::string& to);
+
+// The names in a folder, "." and ".." included where the system reports them.
+[[nodiscard]] int read_folder(const std::string& folder, std::vector<std::string>& names);
+
+}  // namespace kesto::platform
+
+namespace kesto::platform {
+
+// The file can be opened for reading now.
+[[nodiscard]] bool can_read_file(const std::string& path);
+
+}  // namespace kesto::platform
+
+namespace kesto::platform {
+
+// Creates an empty file that did not exist (O_EXCL); 0, EEXIST or another errno.
+[[nodiscard]] int create_file_exclusive(const std::string& path);
 
 }  // namespace kesto::platform

@@ -72,3 +72,33 @@ void configure_control_socket(int socket);
 [[nodiscard]] int connect_tcp(const Endpoint& remote, int timeout_ms, UniqueFd& out);
 
 }  // namespace kesto::platform
+
+namespace kesto::platform {
+
+// Where a data-connection set-up failed, for its log line.
+enum class DataStage { ok, create, bind, connect, sockname, listen, timed_out };
+
+struct DataResult {
+    DataStage stage = DataStage::ok;
+    int error = 0;
+};
+
+// Connects to `remote` from `local` (SO_REUSEADDR) within `timeout_ms`. Where the bind
+// or the connect from that port is refused (no privilege, port busy, an earlier
+// connection in TIME_WAIT), it tries once more from a port of the system's choice.
+[[nodiscard]] DataResult connect_data(const Endpoint& local, const Endpoint& remote, int timeout_ms,
+                                      UniqueFd& out);
+
+// A non-blocking listening socket on every local address and a port of the system's
+// choice (backlog 1); `port` receives the port.
+[[nodiscard]] DataResult listen_passive(UniqueFd& out, std::uint16_t& port);
+
+// Accepts one connection from `client` within `timeout_ms`; connections from other
+// addresses are closed and the wait goes on.
+[[nodiscard]] DataResult accept_from(int listener, const Ipv4Address& client, int timeout_ms,
+                                     UniqueFd& out);
+
+// The local address of a connected socket (all zero when it cannot be read).
+[[nodiscard]] Ipv4Address local_address(int socket);
+
+}  // namespace kesto::platform

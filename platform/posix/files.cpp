@@ -1,8 +1,12 @@
 #include "platform/files.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <memory>
@@ -145,6 +149,75 @@ FileInfo file_info(const std::string& path) {
     info.size = static_cast<std::int64_t>(st.st_size);
     info.mtime = static_cast<std::int64_t>(st.st_mtime);
     return info;
+}
+
+}  // namespace kesto::platform
+
+namespace kesto::platform {
+
+namespace {
+
+int result_of(int rc) {
+    return rc == 0 ? 0 : errno;
+}
+
+}  // namespace
+
+int make_directory(const std::string& path) {
+    return result_of(::mkdir(path.c_str(), 0777));
+}
+
+int remove_directory(const std::string& path) {
+    return result_of(::rmdir(path.c_str()));
+}
+
+int remove_file(const std::string& path) {
+    return result_of(::unlink(path.c_str()));
+}
+
+int rename_no_replace(const std::string& from, const std::string& to) {
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // File systems without RENAME_NOREPLACE: a hard link fails on a taken name, then the
+    // old name goes. Folders cannot be linked; they are renamed after a check.
+    struct stat st {};
+    if (::lstat(from.c_str(), &st) != 0) return errno;
+    if (S_ISDIR(st.st_mode)) {
+        if (::lstat(to.c_str(), &st) == 0) return EEXIST;
+        return result_of(::rename(from.c_str(), to.c_str()));
+    }
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    return result_of(::unlink(from.c_str()));
+}
+
+int read_folder(const std::string& folder, std::vector<std::string>& names) {
+    names.clear();
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
+    if (!dir) return errno;
+    while (const dirent* entry = ::readdir(dir.get())) names.emplace_back(entry->d_name);
+    return 0;
+}
+
+}  // namespace kesto::platform
+
+namespace kesto::platform {
+
+bool can_read_file(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    ::close(fd);
+    return true;
+}
+
+}  // namespace kesto::platform
+
+namespace kesto::platform {
+
+int create_file_exclusive(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return errno;
+    ::close(fd);
+    return 0;
 }
 
 }  // namespace kesto::platform

@@ -8,7 +8,9 @@
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 
@@ -168,6 +170,106 @@ int connect_tcp(const Endpoint& remote, int timeout_ms, UniqueFd& out) {
     ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
     out = std::move(fd);
     return 0;
+}
+
+}  // namespace kesto::platform
+
+namespace kesto::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int remaining_ms(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return static_cast<int>(std::max<long long>(0, left.count()));
+}
+
+DataResult connect_once(const Endpoint& local, const Endpoint& remote, int timeout_ms,
+                        UniqueFd& out) {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!fd) return {DataStage::create, errno};
+    set_int_option(fd.get(), SOL_SOCKET, SO_REUSEADDR, 1);
+    const sockaddr_in from = to_sockaddr(local);
+    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&from), sizeof from) != 0) {
+        return {DataStage::bind, errno};
+    }
+    const sockaddr_in to = to_sockaddr(remote);
+    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
+        if (errno != EINPROGRESS) return {DataStage::connect, errno};
+        pollfd p{fd.get(), POLLOUT, 0};
+        const int r = retry_eintr([&] { return ::poll(&p, 1, timeout_ms); });
+        if (r == 0) return {DataStage::timed_out, ETIMEDOUT};
+        int err = 0;
+        socklen_t len = sizeof err;
+        ::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &err, &len);
+        if (r < 0 || err != 0) return {DataStage::connect, r < 0 ? errno : err};
+    }
+    ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+    out = std::move(fd);
+    return {};
+}
+
+}  // namespace
+
+DataResult connect_data(const Endpoint& local, const Endpoint& remote, int timeout_ms,
+                        UniqueFd& out) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    DataResult result = connect_once(local, remote, timeout_ms, out);
+    const bool port_refused =
+        result.stage == DataStage::bind ||
+        (result.stage == DataStage::connect &&
+         (result.error == EADDRNOTAVAIL || result.error == EADDRINUSE || result.error == EACCES));
+    if (!port_refused || local.port == 0) return result;
+    Endpoint any_port = local;
+    any_port.port = 0;
+    return connect_once(any_port, remote, remaining_ms(deadline), out);
+}
+
+DataResult listen_passive(UniqueFd& out, std::uint16_t& port) {
+    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    if (!fd) return {DataStage::create, errno};
+    sockaddr_in sa = to_sockaddr(Endpoint{});
+    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+        return {DataStage::bind, errno};
+    }
+    socklen_t len = sizeof sa;
+    if (::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+        return {DataStage::sockname, errno};
+    }
+    if (::listen(fd.get(), 1) != 0) return {DataStage::listen, errno};
+    port = ntohs(sa.sin_port);
+    out = std::move(fd);
+    return {};
+}
+
+DataResult accept_from(int listener, const Ipv4Address& client, int timeout_ms, UniqueFd& out) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        pollfd p{listener, POLLIN, 0};
+        const int r = retry_eintr([&] { return ::poll(&p, 1, remaining_ms(deadline)); });
+        if (r < 0) return {DataStage::connect, errno};
+        if (r == 0) return {DataStage::timed_out, ETIMEDOUT};
+        sockaddr_in sa{};
+        socklen_t len = sizeof sa;
+        UniqueFd fd(::accept4(listener, reinterpret_cast<sockaddr*>(&sa), &len, SOCK_CLOEXEC));
+        if (!fd) {
+            if (errno == EAGAIN || errno == EINTR || errno == ECONNABORTED) continue;
+            return {DataStage::connect, errno};
+        }
+        // Only the client itself may take the data connection (no hijacking).
+        if (std::memcmp(&sa.sin_addr.s_addr, client.octets, 4) != 0) continue;
+        out = std::move(fd);
+        return {};
+    }
+}
+
+Ipv4Address local_address(int socket) {
+    sockaddr_in sa{};
+    socklen_t len = sizeof sa;
+    if (::getsockname(socket, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return {};
+    return from_sockaddr(sa).address;
 }
 
 }  // namespace kesto::platform

@@ -19,6 +19,7 @@ struct CommandRow {
     Handler handler;
     Login login;
     bool refused_to_read_only;
+    std::string_view trace = {};  // logged with the argument before any test ("Store: <%s>")
 };
 
 // The order counts: the first word with which a line begins wins (NOOPX runs NOOP).
@@ -29,33 +30,34 @@ constexpr std::array kCommands = {
     CommandRow{"ACCT ", "", cmd_acct, Login::not_needed, false},
     CommandRow{"CWD ", "", cmd_cwd, Login::needed, false},
     CommandRow{"CDUP", "XCUP", cmd_cdup, Login::needed, false},
-    CommandRow{"SMNT", "", cmd_not_implemented, Login::needed, false},
+    CommandRow{"SMNT", "", cmd_smnt, Login::needed, false},
     CommandRow{"REIN", "", cmd_rein, Login::not_needed, false},
-    CommandRow{"PORT ", "", cmd_not_implemented, Login::needed, false},
-    CommandRow{"TYPE ", "", cmd_not_implemented, Login::needed, false},
-    CommandRow{"STRU ", "", cmd_not_implemented, Login::needed, false},
-    CommandRow{"MODE ", "", cmd_not_implemented, Login::needed, false},
-    CommandRow{"RETR ", "", cmd_not_implemented, Login::needed, false},
-    CommandRow{"STOR ", "", cmd_not_implemented, Login::needed, true},
-    CommandRow{"STOU", "", cmd_not_implemented, Login::needed, true},
-    CommandRow{"APPE ", "", cmd_not_implemented, Login::needed, true},
-    CommandRow{"REST ", "", cmd_not_implemented, Login::needed, false},
-    CommandRow{"MDTM ", "", cmd_not_implemented, Login::needed, false},
-    CommandRow{"LIST", "NLST", cmd_not_implemented, Login::needed, false},
-    CommandRow{"PASV", "", cmd_not_implemented, Login::needed, false},
-    CommandRow{"ALLO", "", cmd_not_implemented, Login::needed, false},
-    CommandRow{"RNFR ", "", cmd_not_implemented, Login::needed, true},
-    CommandRow{"RNTO ", "", cmd_not_implemented, Login::needed, true},
-    CommandRow{"ABOR", "", cmd_not_implemented, Login::not_needed, false},
-    CommandRow{"DELE ", "", cmd_not_implemented, Login::needed, true},
-    CommandRow{"RMD ", "XRMD ", cmd_not_implemented, Login::needed, true},
-    CommandRow{"MKD ", "XMKD ", cmd_not_implemented, Login::needed, true},
+    CommandRow{"PORT ", "", cmd_port, Login::needed, false},
+    CommandRow{"TYPE ", "", cmd_type, Login::needed, false},
+    CommandRow{"STRU ", "", cmd_stru, Login::needed, false},
+    CommandRow{"MODE ", "", cmd_mode, Login::needed, false},
+    CommandRow{"RETR ", "", cmd_retr, Login::needed, false, "Got request for: <"},
+    CommandRow{"STOR ", "", cmd_stor, Login::needed, true, "Store: <"},
+    CommandRow{"STOU", "", cmd_stou, Login::needed, true},
+    CommandRow{"APPE ", "", cmd_appe, Login::needed, true},
+    CommandRow{"REST ", "", cmd_rest, Login::needed, false},
+    CommandRow{"MDTM ", "", cmd_mdtm, Login::needed, false},
+    CommandRow{"LIST", "", cmd_list, Login::needed, false},
+    CommandRow{"NLST", "", cmd_nlst, Login::needed, false},
+    CommandRow{"PASV", "", cmd_pasv, Login::needed, false},
+    CommandRow{"ALLO", "", cmd_allo, Login::needed, false},
+    CommandRow{"RNFR ", "", cmd_rnfr, Login::needed, true},
+    CommandRow{"RNTO ", "", cmd_rnto, Login::needed, true},
+    CommandRow{"ABOR", "", cmd_abor, Login::not_needed, false},
+    CommandRow{"DELE ", "", cmd_dele, Login::needed, true},
+    CommandRow{"RMD ", "XRMD ", cmd_rmd, Login::needed, true},
+    CommandRow{"MKD ", "XMKD ", cmd_mkd, Login::needed, true},
     CommandRow{"PWD", "XPWD", cmd_pwd, Login::needed_550, false},
-    CommandRow{"SITE", "", cmd_not_implemented, Login::needed, false},
-    CommandRow{"SYST", "", cmd_not_implemented, Login::needed, false},
-    CommandRow{"STAT", "", cmd_not_implemented, Login::needed, false},
-    CommandRow{"SIZE ", "", cmd_not_implemented, Login::needed, false},
-    CommandRow{"HELP", "", cmd_not_implemented, Login::not_needed, false},
+    CommandRow{"SITE", "", cmd_site, Login::needed, false},
+    CommandRow{"SYST", "", cmd_syst, Login::needed, false},
+    CommandRow{"STAT", "", cmd_stat, Login::needed, false},
+    CommandRow{"SIZE ", "", cmd_size, Login::needed, false},
+    CommandRow{"HELP", "", cmd_help, Login::not_needed, false},
     CommandRow{"NOOP", "", cmd_noop, Login::not_needed, false},
     CommandRow{"QUIT", "", cmd_quit, Login::not_needed, false},
 };
@@ -114,6 +116,11 @@ void dispatch(Session& s, std::string_view line) {
         return;
     }
     const bool is_rename_from = match.row->word == "RNFR ";
+    if (!match.row->trace.empty() && s.context.log.wants(LogLevel::extreme)) {
+        s.context.log.post(
+            LogLevel::extreme,
+            std::string(match.row->trace) + std::string(line.substr(match.word_length)) + ">");
+    }
     if (passes_access_rules(s, *match.row)) match.row->handler(s, line.substr(match.word_length));
     if (!is_rename_from) s.rename_pending = false;
 }

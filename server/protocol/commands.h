@@ -22,7 +22,38 @@ void cmd_cwd(Session& s, std::string_view argument);
 void cmd_cdup(Session& s, std::string_view argument);
 void cmd_pwd(Session& s, std::string_view argument);
 
-// Commands not built yet answer "502 Command not implemented.".
-void cmd_not_implemented(Session& s, std::string_view argument);
+// Settings.
+void cmd_type(Session& s, std::string_view argument);
+void cmd_stru(Session& s, std::string_view argument);
+void cmd_mode(Session& s, std::string_view argument);
+void cmd_rest(Session& s, std::string_view argument);
+
+// Files and folders.
+void cmd_dele(Session& s, std::string_view argument);
+void cmd_rmd(Session& s, std::string_view argument);
+void cmd_mkd(Session& s, std::string_view argument);
+void cmd_rnfr(Session& s, std::string_view argument);
+void cmd_rnto(Session& s, std::string_view argument);
+void cmd_size(Session& s, std::string_view argument);
+void cmd_mdtm(Session& s, std::string_view argument);
+
+// Information and commands without effect.
+void cmd_smnt(Session& s, std::string_view argument);
+void cmd_allo(Session& s, std::string_view argument);
+void cmd_abor(Session& s, std::string_view argument);
+void cmd_site(Session& s, std::string_view argument);
+void cmd_syst(Session& s, std::string_view argument);
+void cmd_help(Session& s, std::string_view argument);
+void cmd_stat(Session& s, std::string_view rest);
+
+// Data connections and transfers.
+void cmd_port(Session& s, std::string_view argument);
+void cmd_pasv(Session& s, std::string_view rest);
+void cmd_retr(Session& s, std::string_view argument);
+void cmd_stor(Session& s, std::string_view argument);
+void cmd_stou(Session& s, std::string_view rest);
+void cmd_appe(Session& s, std::string_view argument);
+void cmd_list(Session& s, std::string_view rest);
+void cmd_nlst(Session& s, std::string_view rest);
 
 }  // namespace kesto::server

@@ -4,6 +4,7 @@
 #include "platform/files.h"
 #include "server/protocol/account.h"
 #include "server/protocol/commands.h"
+#include "server/protocol/data_connection.h"
 
 namespace kesto::server {
 
@@ -118,10 +119,7 @@ void cmd_rein(Session& s, std::string_view) {
     s.restart_offset = 0;
     s.system_type = formats::SystemType::UNIX;
     s.current_directory = "/";
-    if (s.passive_pending) {
-        s.passive_socket.reset();
-        s.passive_pending = false;
-    }
+    leave_passive_mode(s);
     // read_only stays: a read-only account stays refused after REIN.
     s.reply(220, "Service ready for new user.");
 }

@@ -86,6 +86,15 @@ platform::PathScope Session::path_scope() const {
     return platform::PathScope{current_directory, root_only, root_real};
 }
 
+bool Session::resolve_path(std::string_view client_path, std::string& local) {
+    if (platform::resolve_client_path(path_scope(), client_path, local) ==
+        platform::PathResult::ok) {
+        return true;
+    }
+    reply(521, "Access denied.");
+    return false;
+}
+
 void run_session(ServerContext& context, ClientSlot& slot) {
     platform::UniqueFd control = std::move(slot.control);
     platform::configure_control_socket(control.get());

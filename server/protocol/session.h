@@ -10,10 +10,9 @@
 #include "platform/posix/unique_fd.h"
 #include "server/formats/listing_format.h"
 #include "server/protocol/server_context.h"
+#include "server/protocol/transfer_engine.h"
 
 namespace kesto::server {
-
-enum class RepresentationType : int { ASCII = 1, EBCDIC = 2, IMAGE = 3, LOCAL = 4 };
 
 struct Session {
     Session(ServerContext& context, ClientSlot& slot, int control);
@@ -26,6 +25,9 @@ struct Session {
 
     // The scope in which this session's paths resolve (working directory, confinement).
     platform::PathScope path_scope() const;
+    // Resolves a client path; outside a confined account's folder it answers
+    // 521 "Access denied." and returns false.
+    bool resolve_path(std::string_view client_path, std::string& local);
 
     ServerContext& context;
     const platform::Endpoint peer;  // the client's address, for STAT and active connections

@@ -273,3 +273,69 @@ bool FtpConnection::login(const std::string& user, const std::string& password) 
 }
 
 }  // namespace kesto::test
+
+namespace kesto::test {
+
+int passive_port(const std::string& reply) {
+    int h1, h2, h3, h4, p1, p2;
+    const auto open = reply.find('(');
+    if (reply.rfind("227 ", 0) != 0 || open == std::string::npos) return 0;
+    if (std::sscanf(reply.c_str() + open, "(%d,%d,%d,%d,%d,%d)", &h1, &h2, &h3, &h4, &p1, &p2) !=
+        6) {
+        return 0;
+    }
+    return p1 * 256 + p2;
+}
+
+std::string read_all(int fd, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    std::string data;
+    char buf[65536];
+    for (;;) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || platform::wait_readable(fd, static_cast<int>(left.count())) !=
+                                     platform::WaitResult::ready) {
+            return data;
+        }
+        const long n = platform::receive_some(fd, buf, sizeof buf);
+        if (n <= 0) return data;
+        data.append(buf, static_cast<std::size_t>(n));
+    }
+}
+
+platform::UniqueFd open_passive(FtpConnection& control) {
+    platform::UniqueFd data;
+    const int port = passive_port(control.command("PASV"));
+    if (port == 0) return data;
+    platform::Endpoint remote{{{127, 0, 0, 1}}, static_cast<std::uint16_t>(port)};
+    (void)platform::connect_tcp(remote, 5000, data);
+    return data;
+}
+
+ActiveListener::ActiveListener() {
+    socket.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(socket.get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    ::listen(socket.get(), 4);
+    socklen_t len = sizeof sa;
+    ::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&sa), &len);
+    port = ntohs(sa.sin_port);
+}
+
+platform::UniqueFd ActiveListener::accept(std::chrono::milliseconds limit) {
+    platform::UniqueFd fd;
+    if (platform::wait_readable(socket.get(), static_cast<int>(limit.count())) ==
+        platform::WaitResult::ready) {
+        fd.reset(::accept4(socket.get(), nullptr, nullptr, SOCK_CLOEXEC));
+    }
+    return fd;
+}
+
+std::string ActiveListener::port_command() const {
+    return "PORT 127,0,0,1," + std::to_string(port / 256) + "," + std::to_string(port % 256);
+}
+
+}  // namespace kesto::test

@@ -113,3 +113,25 @@ class FtpConnection {
 };
 
 }  // namespace kesto::test
+
+namespace kesto::test {
+
+// The port of a "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)." reply, or 0.
+int passive_port(const std::string& reply);
+
+// Reads everything the peer sends until it closes (bounded).
+std::string read_all(int fd, std::chrono::milliseconds limit = 20s);
+
+// PASV, then a data connection to the port it names; invalid when PASV failed.
+platform::UniqueFd open_passive(FtpConnection& control);
+
+// A listening socket on 127.0.0.1 for active transfers; `port_command` is its PORT line.
+struct ActiveListener {
+    ActiveListener();
+    platform::UniqueFd accept(std::chrono::milliseconds limit = 10s);
+    std::string port_command() const;
+    platform::UniqueFd socket;
+    int port = 0;
+};
+
+}  // namespace kesto::test

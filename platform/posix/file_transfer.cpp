@@ -1,0 +1,212 @@
+#include "platform/file_transfer.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/sendfile.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
+namespace kesto::platform {
+
+static_assert(sizeof(off_t) == 8, "offsets of files past 2 GiB need a 64-bit off_t");
+
+namespace {
+
+// Large enough that one call fills any socket buffer; the socket is non-blocking, so a
+// call returns as soon as the buffer is full.
+constexpr std::size_t kSendfileRequest = 8u << 20;
+
+FileOpen open_failure(int error) {
+    if (error == ENOENT || error == ENOTDIR) return FileOpen::missing;
+    // A folder, or a FIFO without a reader, is no regular file.
+    if (error == EISDIR || error == ENXIO) return FileOpen::not_regular;
+    return FileOpen::failed;
+}
+
+// O_NONBLOCK keeps the open from waiting for the other end of a FIFO; the check that
+// follows refuses anything but a regular file before it is changed in any way.
+FileOpen open_regular(const std::string& path, int flags, UniqueFd& out) {
+    UniqueFd fd(retry_eintr(
+        [&] { return ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666); }));
+    if (!fd) return open_failure(errno);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) return FileOpen::failed;
+    if (!S_ISREG(st.st_mode)) return FileOpen::not_regular;
+    const int status = ::fcntl(fd.get(), F_GETFL);
+    if (status < 0 || ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK) != 0) {
+        return FileOpen::failed;
+    }
+    out = std::move(fd);
+    return FileOpen::ok;
+}
+
+// Measures the time since a transfer last moved a byte.
+class IdleClock {
+  public:
+    explicit IdleClock(int limit_ms) : limit_(limit_ms) { moved(); }
+
+    void moved() {
+        if (limit_.count() > 0) last_ = Clock::now();
+    }
+    // The time left to wait for the next byte; -1 when there is no limit.
+    int remaining_ms() const {
+        if (limit_.count() <= 0) return -1;
+        const auto left = last_ + limit_ - Clock::now();
+        return static_cast<int>(
+            std::max<long long>(0, std::chrono::ceil<std::chrono::milliseconds>(left).count()));
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    std::chrono::milliseconds limit_;
+    Clock::time_point last_;
+};
+
+enum class Wait { ready, timed_out, failed };
+
+Wait wait_writable(int socket, const IdleClock& idle) {
+    for (;;) {
+        pollfd p{socket, POLLOUT, 0};
+        const int r = ::poll(&p, 1, idle.remaining_ms());
+        if (r > 0) return Wait::ready;  // POLLERR and POLLHUP too: the next send reports them
+        if (r == 0) return Wait::timed_out;
+        if (errno != EINTR) return Wait::failed;
+    }
+}
+
+// sendfile(2) has no per-call MSG_DONTWAIT, so the socket itself is made non-blocking
+// for the time of the loop, and gets its own status flags back afterwards.
+class NonBlockingScope {
+  public:
+    explicit NonBlockingScope(int socket) : socket_(socket), saved_(::fcntl(socket, F_GETFL)) {
+        if (saved_ >= 0 && (saved_ & O_NONBLOCK) == 0) {
+            if (::fcntl(socket_, F_SETFL, saved_ | O_NONBLOCK) != 0) saved_ = -1;
+        }
+    }
+    NonBlockingScope(const NonBlockingScope&) = delete;
+    NonBlockingScope& operator=(const NonBlockingScope&) = delete;
+    ~NonBlockingScope() {
+        if (ok() && (saved_ & O_NONBLOCK) == 0) {
+            const int error = errno;
+            ::fcntl(socket_, F_SETFL, saved_);
+            errno = error;
+        }
+    }
+    bool ok() const { return saved_ >= 0; }
+
+  private:
+    int socket_;
+    int saved_;
+};
+
+}  // namespace
+
+FileOpen open_for_reading(const std::string& path, UniqueFd& out) {
+    return open_regular(path, O_RDONLY, out);
+}
+
+FileOpen open_for_writing(const std::string& path, WriteMode mode, UniqueFd& out) {
+    switch (mode) {
+        case WriteMode::overwrite:
+            return open_regular(path, O_WRONLY, out);
+        case WriteMode::append:
+            return open_regular(path, O_WRONLY | O_CREAT | O_APPEND, out);
+        case WriteMode::replace:
+            break;
+    }
+    // Emptied only once it is known to be a regular file: O_TRUNC would act before.
+    const FileOpen opened = open_regular(path, O_WRONLY | O_CREAT, out);
+    if (opened == FileOpen::ok && retry_eintr([&] { return ::ftruncate(out.get(), 0); }) != 0) {
+        out.reset();
+        return FileOpen::failed;
+    }
+    return opened;
+}
+
+int seek_file(int file, std::int64_t offset) {
+    return ::lseek(file, static_cast<off_t>(offset), SEEK_SET) < 0 ? errno : 0;
+}
+
+long read_file_at(int file, std::int64_t offset, char* buffer, std::size_t size) {
+    std::size_t filled = 0;
+    while (filled < size) {
+        const ssize_t n = retry_eintr([&] {
+            return ::pread(file, buffer + filled, size - filled,
+                           static_cast<off_t>(offset + static_cast<std::int64_t>(filled)));
+        });
+        if (n < 0) return -1;
+        if (n == 0) break;
+        filled += static_cast<std::size_t>(n);
+    }
+    return static_cast<long>(filled);
+}
+
+int write_file(int file, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = retry_eintr([&] { return ::write(file, data, size); });
+        if (n < 0) return errno;
+        if (n == 0) return ENOSPC;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return 0;
+}
+
+StreamStatus send_within(int socket, const char* data, std::size_t size, int idle_timeout_ms,
+                         int& error) {
+    IdleClock idle(idle_timeout_ms);
+    while (size > 0) {
+        const ssize_t n = ::send(socket, data, size, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            data += n;
+            size -= static_cast<std::size_t>(n);
+            idle.moved();
+            continue;
+        }
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            const Wait wait = wait_writable(socket, idle);
+            if (wait == Wait::timed_out) return StreamStatus::timed_out;
+            if (wait == Wait::ready) continue;
+        }
+        error = (n == 0) ? EPIPE : errno;
+        return StreamStatus::failed;
+    }
+    return StreamStatus::done;
+}
+
+StreamStatus sendfile_to_end(int socket, int file, int idle_timeout_ms, SendfileState& state) {
+    const NonBlockingScope non_blocking(socket);
+    if (!non_blocking.ok()) {
+        state.error = errno;
+        return StreamStatus::failed;
+    }
+    IdleClock idle(idle_timeout_ms);
+    for (;;) {
+        off_t offset = static_cast<off_t>(state.offset);
+        state.last_request = kSendfileRequest;
+        const ssize_t n = ::sendfile(socket, file, &offset, kSendfileRequest);
+        if (n == 0) return StreamStatus::done;
+        if (n > 0) {
+            state.offset = offset;
+            idle.moved();
+            continue;
+        }
+        if (errno == EINTR) continue;
+        if (errno == EINVAL || errno == ENOSYS) return StreamStatus::refused;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            const Wait wait = wait_writable(socket, idle);
+            if (wait == Wait::timed_out) return StreamStatus::timed_out;
+            if (wait == Wait::ready) continue;
+        }
+        state.error = errno;
+        return StreamStatus::failed;
+    }
+}
+
+}  // namespace kesto::platform

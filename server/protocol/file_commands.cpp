@@ -1,0 +1,122 @@
+// DELE, RMD, MKD, RNFR, RNTO, SIZE and MDTM. File-system failures are never logged:
+// they only choose the reply.
+#include <cerrno>
+#include <cstdio>
+#include <ctime>
+
+#include "platform/files.h"
+#include "server/protocol/commands.h"
+#include "server/protocol/limits.h"
+
+namespace kesto::server {
+
+namespace {
+
+constexpr const char* kDone = "Requested file action okay, completed.";
+constexpr const char* kNotTaken = "Requested action not taken.";
+constexpr std::size_t kReplyTextLimit = kReplyLineLimit - 6;  // code, blank and CR LF
+
+}  // namespace
+
+void cmd_dele(Session& s, std::string_view argument) {
+    std::string local;
+    if (!s.resolve_path(argument, local)) return;
+    const platform::FileInfo info = platform::file_info(local);
+    // As on Windows, a read-only file cannot be deleted.
+    const bool removed =
+        info.exists && !info.is_directory && !info.read_only && platform::remove_file(local) == 0;
+    s.reply(removed ? 250 : 550, removed ? kDone : kNotTaken);
+}
+
+void cmd_rmd(Session& s, std::string_view argument) {
+    std::string local;
+    if (!s.resolve_path(argument, local)) return;
+    const platform::FileInfo info = platform::file_info(local);
+    if (!info.exists) {
+        s.reply(501, "Syntax error in parameters or arguments.");
+        return;
+    }
+    const int error = info.read_only ? EACCES : platform::remove_directory(local);
+    if (error == 0) {
+        s.reply(250, kDone);
+    } else if (error == ENOENT) {
+        s.reply(501, "Syntax error in parameters or arguments.");
+    } else {
+        s.reply(550, kNotTaken);
+    }
+}
+
+void cmd_mkd(Session& s, std::string_view argument) {
+    const std::string text = "\"" + std::string(argument) + "\" created.";
+    // Known before acting: a reply that cannot be sent must not follow a change.
+    if (text.size() > kReplyTextLimit) {
+        s.reply(501, "Syntax error in parameters or arguments.");
+        return;
+    }
+    std::string local;
+    if (!s.resolve_path(argument, local)) return;
+    if (platform::make_directory(local) == 0) {
+        s.reply(257, text);
+    } else {
+        s.reply(550, kNotTaken);
+    }
+}
+
+void cmd_rnfr(Session& s, std::string_view argument) {
+    std::string local;
+    if (!s.resolve_path(argument, local)) return;
+    s.rename_source = local;
+    if (platform::file_info(local).exists) {
+        s.rename_pending = true;
+        s.reply(350, "Requested file action pending further information.");
+    } else {
+        s.reply(550, kNotTaken);
+    }
+}
+
+void cmd_rnto(Session& s, std::string_view argument) {
+    if (!s.rename_pending) {
+        s.reply(503, "Bad sequence of commands.");
+        return;
+    }
+    std::string local;
+    if (!s.resolve_path(argument, local)) return;
+    // A taken name (in any letter case) is refused rather than replaced.
+    if (platform::rename_no_replace(s.rename_source, local) == 0) {
+        s.reply(250, kDone);
+    } else {
+        s.reply(553, kNotTaken);
+    }
+}
+
+void cmd_size(Session& s, std::string_view argument) {
+    std::string local;
+    if (!s.resolve_path(argument, local)) return;
+    const platform::FileInfo info = platform::file_info(local);
+    const bool must_open =
+        s.type == RepresentationType::ASCII || s.type == RepresentationType::EBCDIC;
+    if (!info.is_regular || (must_open && !platform::can_read_file(local))) {
+        s.reply(550, kNotTaken);
+        return;
+    }
+    // Always the bytes on disk, whatever the type: RETR sends them unchanged.
+    s.reply(213, std::to_string(static_cast<unsigned long long>(info.size)));
+}
+
+void cmd_mdtm(Session& s, std::string_view argument) {
+    std::string local;
+    if (!s.resolve_path(argument, local)) return;
+    const platform::FileInfo info = platform::file_info(local);
+    std::tm t{};
+    const std::time_t when = static_cast<std::time_t>(info.mtime);
+    if (!info.is_regular || ::localtime_r(&when, &t) == nullptr) {
+        s.reply(550, kNotTaken);
+        return;
+    }
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", t.tm_year + 1900, t.tm_mon + 1,
+                  t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    s.reply(213, stamp);
+}
+
+}  // namespace kesto::server

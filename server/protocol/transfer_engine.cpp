@@ -1,0 +1,139 @@
+#include "server/protocol/transfer_engine.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include "platform/file_transfer.h"
+#include "platform/net.h"
+#include "server/formats/ebcdic.h"
+#include "server/protocol/control_channel.h"
+#include "server/protocol/limits.h"
+
+namespace kesto::server {
+
+namespace {
+
+// One block of file data in either direction, owned by the call.
+constexpr std::size_t kTransferBlockBytes = 256 * 1024;
+
+std::unique_ptr<char[]> new_block() {
+    return std::make_unique_for_overwrite<char[]>(kTransferBlockBytes);
+}
+
+// The data-block send error line, as send_block writes it. Under sendfile no copy of
+// the data exists, so `data` is empty there.
+void log_send_error(const LogPoster& log, int error, std::size_t count, std::string_view data) {
+    if (!log.wants(LogLevel::informational)) return;
+    // The data is shown as text, as far as its first zero byte.
+    const std::string shown(data.substr(0, kLoggedBlockBytes));
+    char head[80];
+    std::snprintf(head, sizeof head, "(SSB) Socket send error: %i %zu <<", error, count);
+    log.post(LogLevel::informational, head + std::string(shown.c_str()) + ">>");
+}
+
+// Reads the file from `offset` block by block and sends each block, translated to
+// EBCDIC when asked.
+TransferResult send_blocks(const LogPoster& log, int socket, int file, std::int64_t offset,
+                           bool to_ebcdic, int idle_timeout_ms) {
+    const auto block = new_block();
+    for (;;) {
+        const long n = platform::read_file_at(file, offset, block.get(), kTransferBlockBytes);
+        if (n < 0) return TRANSFER_FILE_ERROR;
+        if (n == 0) return TRANSFER_OK;
+        const std::span<char> bytes(block.get(), static_cast<std::size_t>(n));
+        if (to_ebcdic) formats::translate_to_ebcdic(bytes);
+        int error = 0;
+        switch (platform::send_within(socket, bytes.data(), bytes.size(), idle_timeout_ms, error)) {
+            case platform::StreamStatus::done:
+                break;
+            case platform::StreamStatus::timed_out:
+                return TRANSFER_TIMED_OUT;
+            case platform::StreamStatus::failed:
+            case platform::StreamStatus::refused:
+                log_send_error(log, error, bytes.size(), {bytes.data(), bytes.size()});
+                return TRANSFER_ABORTED;
+        }
+        offset += n;
+    }
+}
+
+// The untranslated types go out through sendfile, and through send_blocks where the
+// kernel refuses it.
+TransferResult send_unchanged(const LogPoster& log, int socket, int file, std::int64_t offset,
+                              int idle_timeout_ms) {
+    platform::SendfileState state;
+    state.offset = offset;
+    switch (platform::sendfile_to_end(socket, file, idle_timeout_ms, state)) {
+        case platform::StreamStatus::done:
+            return TRANSFER_OK;
+        case platform::StreamStatus::timed_out:
+            return TRANSFER_TIMED_OUT;
+        case platform::StreamStatus::refused:
+            return send_blocks(log, socket, file, state.offset, false, idle_timeout_ms);
+        case platform::StreamStatus::failed:
+            break;
+    }
+    if (state.error == EIO) return TRANSFER_FILE_ERROR;  // the disk failed, not the peer
+    log_send_error(log, state.error, state.last_request, {});
+    return TRANSFER_ABORTED;
+}
+
+// APPE never falls back to emptying the file: a second open that succeeds where the
+// first failed (a transient shortage of descriptors) would destroy what was there.
+bool open_target(const std::string& path, ReceiveMode mode, std::int64_t offset,
+                 platform::UniqueFd& file) {
+    using platform::WriteMode;
+    if (mode == ReceiveMode::append) {
+        return platform::open_for_writing(path, WriteMode::append, file) == platform::FileOpen::ok;
+    }
+    const WriteMode how = (offset == 0) ? WriteMode::replace : WriteMode::overwrite;
+    if (platform::open_for_writing(path, how, file) != platform::FileOpen::ok) return false;
+    return offset == 0 || platform::seek_file(file.get(), offset) == 0;
+}
+
+}  // namespace
+
+TransferResult send_file(const LogPoster& log, int socket, const std::string& path,
+                         RepresentationType type, std::int64_t restart_offset,
+                         int idle_timeout_ms) {
+    if (restart_offset < 0) return TRANSFER_FILE_ERROR;
+    platform::UniqueFd file;
+    if (platform::open_for_reading(path, file) != platform::FileOpen::ok) {
+        return TRANSFER_FILE_ERROR;
+    }
+    log.post(LogLevel::informational, "Send file");
+    if (type == RepresentationType::EBCDIC) {
+        return send_blocks(log, socket, file.get(), restart_offset, true, idle_timeout_ms);
+    }
+    return send_unchanged(log, socket, file.get(), restart_offset, idle_timeout_ms);
+}
+
+TransferResult receive_file(const LogPoster& log, int socket, const std::string& path,
+                            RepresentationType type, std::int64_t restart_offset, ReceiveMode mode,
+                            int idle_timeout_ms) {
+    if (restart_offset < 0) return TRANSFER_FILE_ERROR;
+    platform::UniqueFd file;
+    if (!open_target(path, mode, restart_offset, file)) return TRANSFER_FILE_ERROR;
+    const auto block = new_block();
+    for (;;) {
+        // Each receive after a wait moves bytes or ends the transfer, so every wait may
+        // take the whole idle limit. A failed wait lets the receive report the error.
+        if (idle_timeout_ms > 0 &&
+            platform::wait_readable(socket, idle_timeout_ms) == platform::WaitResult::timed_out) {
+            return TRANSFER_TIMED_OUT;
+        }
+        const long n = receive_block(log, socket, block.get(), kTransferBlockBytes);
+        if (n < 0) return TRANSFER_ABORTED;
+        if (n == 0) return TRANSFER_OK;  // the peer closed: end of data
+        const std::span<char> bytes(block.get(), static_cast<std::size_t>(n));
+        if (type == RepresentationType::EBCDIC) formats::translate_to_ascii(bytes);
+        if (platform::write_file(file.get(), bytes.data(), bytes.size()) != 0) {
+            return TRANSFER_WRITE_ERROR;
+        }
+    }
+}
+
+}  // namespace kesto::server
