@@ -65,7 +65,7 @@ enum class WaitResult { ready, timed_out, failed };
 // Waits until `socket` can be read; a negative timeout waits for ever.
 [[nodiscard]] WaitResult wait_readable(int socket, int timeout_ms);
 
-// Control-connection options: urgent data inline, short keepalive timers.
+// Control-connection options: urgent data inline, no Nagle delay, short keepalive timers.
 void configure_control_socket(int socket);
 
 // A blocking TCP connection with a time limit (tests and clients of the server).

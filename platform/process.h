@@ -9,7 +9,7 @@ namespace kesto::platform {
 // The folder of the running executable, symbolic links resolved.
 [[nodiscard]] std::string program_folder();
 
-// Ignores SIGPIPE and blocks the stop signals (SIGTERM, SIGINT, SIGHUP) in the calling
+// Ignores SIGPIPE and SIGXFSZ and blocks the stop signals (SIGTERM, SIGINT, SIGHUP) in the calling
 // thread and every thread it creates later. Call first, before any thread exists.
 void prepare_process_signals();
 

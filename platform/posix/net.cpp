@@ -145,6 +145,8 @@ WaitResult wait_readable(int socket, int timeout_ms) {
 
 void configure_control_socket(int socket) {
     set_int_option(socket, SOL_SOCKET, SO_OOBINLINE, 1);
+    // Replies of several lines go out line by line; do not hold a line back for an ACK.
+    set_int_option(socket, IPPROTO_TCP, TCP_NODELAY, 1);
     set_int_option(socket, SOL_SOCKET, SO_KEEPALIVE, 1);
     set_int_option(socket, IPPROTO_TCP, TCP_KEEPIDLE, 60);
     set_int_option(socket, IPPROTO_TCP, TCP_KEEPINTVL, 10);

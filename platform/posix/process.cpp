@@ -43,6 +43,8 @@ std::string program_folder() {
 
 void prepare_process_signals() {
     std::signal(SIGPIPE, SIG_IGN);
+    // A file-size limit must fail the one write (EFBIG), not end the server.
+    std::signal(SIGXFSZ, SIG_IGN);
     const sigset_t set = stop_signals();
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -31,7 +32,7 @@ std::vector<char*> make_argv(const std::string& program, const std::vector<std::
 }
 
 pid_t spawn(const std::string& program, const std::vector<std::string>& args, int stderr_fd,
-            const fs::path& working_folder) {
+            const fs::path& working_folder, long file_size_limit = 0) {
     auto argv = make_argv(program, args);
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -44,6 +45,11 @@ pid_t spawn(const std::string& program, const std::vector<std::string>& args, in
         sigset_t none;
         sigemptyset(&none);
         ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        if (file_size_limit > 0) {
+            const rlimit limit{static_cast<rlim_t>(file_size_limit),
+                               static_cast<rlim_t>(file_size_limit)};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
@@ -89,6 +95,25 @@ std::string read_file(const fs::path& path) {
 
 void write_file(const fs::path& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
+}
+
+int open_descriptors(pid_t pid) {
+    std::error_code ignored;
+    int n = 0;
+    for (auto it = fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", ignored);
+         it != fs::directory_iterator(); ++it) {
+        ++n;
+    }
+    return n;
+}
+
+int thread_count(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.rfind("Threads:", 0) == 0) return std::stoi(line.substr(8));
+    }
+    return -1;
 }
 
 int free_port() {
@@ -150,8 +175,8 @@ RunResult run_kftpd(const ProgramFolder& folder, const std::vector<std::string>&
 }
 
 ServerUnderTest::ServerUnderTest(const ProgramFolder& folder, const std::string& log_level,
-                                 const std::string& extra_config)
-    : folder_(folder) {
+                                 const std::string& extra_config, long file_size_limit)
+    : folder_(folder), file_size_limit_(file_size_limit) {
     for (int attempt = 0; attempt < kStartAttempts && !ready_; ++attempt) {
         port_ = free_port();
         folder.write_config(port_, log_level, extra_config);
@@ -180,7 +205,7 @@ void ServerUnderTest::start(const std::vector<std::string>& args) {
     platform::UniqueFd err(::open((folder_.path() / "stderr.txt").c_str(),
                                   O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
     exit_status_.reset();
-    pid_ = spawn(folder_.kftpd().string(), args, err.get(), folder_.path());
+    pid_ = spawn(folder_.kftpd().string(), args, err.get(), folder_.path(), file_size_limit_);
 }
 
 std::optional<int> ServerUnderTest::wait_exit(std::chrono::milliseconds limit) {

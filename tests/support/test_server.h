@@ -32,6 +32,9 @@ bool wait_until(Condition condition, std::chrono::milliseconds limit = 10s) {
 }
 
 std::string read_file(const fs::path& path);
+// Open descriptors and threads of a process, from /proc.
+int open_descriptors(pid_t pid);
+int thread_count(pid_t pid);
 void write_file(const fs::path& path, const std::string& content);
 int free_port();
 
@@ -70,8 +73,9 @@ class ServerUnderTest {
   public:
     // Writes a configuration with a free port (retried while the port is taken) and
     // starts the server; `ready()` tells whether it answers.
+    // `file_size_limit` (bytes, 0: none) is set as the server's RLIMIT_FSIZE.
     explicit ServerUnderTest(const ProgramFolder& folder, const std::string& log_level = "EXTREME",
-                             const std::string& extra_config = "");
+                             const std::string& extra_config = "", long file_size_limit = 0);
     ~ServerUnderTest();
 
     int port() const { return port_; }
@@ -84,6 +88,7 @@ class ServerUnderTest {
   private:
     void start(const std::vector<std::string>& args);
     const ProgramFolder& folder_;
+    long file_size_limit_ = 0;
     int port_ = 0;
     pid_t pid_ = -1;
     bool ready_ = false;
