@@ -1,22 +1,37 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the plain and the sanitizer configuration, and
-# runs the whole test suite in both.
+# Installs what is missing, then builds and runs the whole test suite:
+#   1. a plain build (unit, integration and interop tests);
+#   2. the same under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   3. the integration tests under ThreadSanitizer;
+#   4. a time-boxed run of every fuzz target (clang, libFuzzer).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/bootstrap.sh
 
 jobs=$(nproc)
-run_suite() {
+configure_and_build() {
     local dir=$1
     shift
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
     cmake --build "$dir" -j "$jobs"
-    ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
 
 echo "== plain build =="
-run_suite build -DKESTO_BUILD_TESTS=ON
+configure_and_build build -DKESTO_BUILD_TESTS=ON
+ctest --test-dir build --output-on-failure -j "$jobs"
+
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
+configure_and_build build-asan -DKESTO_BUILD_TESTS=ON -DKESTO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    run_suite build-asan -DKESTO_BUILD_TESTS=ON -DKESTO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== ThreadSanitizer build (integration tests) =="
+configure_and_build build-tsan -DKESTO_BUILD_TESTS=ON -DKESTO_TSAN=ON
+TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L integration
+
+echo "== fuzz targets (time-boxed) =="
+CC=clang CXX=clang++ configure_and_build build-fuzz -DKESTO_BUILD_TESTS=OFF -DKESTO_FUZZ=ON \
+    -DKESTO_FUZZ_SECONDS="${KESTO_FUZZ_SECONDS:-20}"
+ctest --test-dir build-fuzz --output-on-failure -j "$jobs"

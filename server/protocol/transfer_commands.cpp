@@ -21,6 +21,17 @@ int idle_timeout_ms(const Session& s) {
     return s.context.config.idle_timeout_seconds * 1000;
 }
 
+// RETR and STOR trace the folder a confined account's path names.
+bool resolve_transfer_path(Session& s, std::string_view argument, std::string& local) {
+    if (s.root_only && argument.find_first_of("/\\") != std::string_view::npos &&
+        s.context.log.wants(LogLevel::extreme)) {
+        const std::string path = platform::combine_client_path(s.current_directory, argument);
+        s.context.log.post(LogLevel::extreme,
+                           "Check perm for dir: <" + path.substr(0, path.rfind('/')) + ">");
+    }
+    return s.resolve_path(argument, local);
+}
+
 void log_result(const Session& s, LogLevel level, std::string_view name, const char* outcome) {
     s.log(level, std::string(name) + " " + outcome + ".");
 }
@@ -109,7 +120,7 @@ std::string_view without_options(std::string_view argument) {
 
 void cmd_retr(Session& s, std::string_view argument) {
     std::string local;
-    if (!s.resolve_path(argument, local)) return;
+    if (!resolve_transfer_path(s, argument, local)) return;
     if (!platform::file_info(local).is_regular) {
         s.reply(550, kNotTaken);
         return;
@@ -130,7 +141,7 @@ void cmd_retr(Session& s, std::string_view argument) {
 
 void cmd_stor(Session& s, std::string_view argument) {
     std::string local;
-    if (!s.resolve_path(argument, local)) return;
+    if (!resolve_transfer_path(s, argument, local)) return;
     if (!may_write(local)) {
         s.reply(553, kNotTaken);
         return;

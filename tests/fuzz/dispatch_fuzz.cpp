@@ -1,0 +1,106 @@
+// Command lines through the normalisation and the dispatcher of a confined, logged-in
+// session. Replies go to a socket pair that is drained; files live in a private
+// folder, and nothing outside it may change. Commands that wait for a data connection
+// (and QUIT and REIN) are left out.
+#include <fcntl.h>
+#include <fuzzer/FuzzedDataProvider.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "server/protocol/command_table.h"
+#include "server/protocol/limits.h"
+#include "server/protocol/session.h"
+
+namespace fs = std::filesystem;
+using namespace kesto::server;
+
+namespace {
+
+struct World {
+    fs::path base;
+    fs::path root;
+    ServerConfig config;
+    LogPoster log{LogLevel::none, [](LogLevel, const std::string&) {}};
+    ClientSlots slots;
+    ServerContext context{config, log, "/nonexistent/KestoFTP.ini", slots};
+    int control = -1;
+    int peer = -1;
+    int runs = 0;
+};
+
+void reset_root(World& w) {
+    fs::remove_all(w.root);
+    fs::create_directories(w.root / "SUB");
+    std::ofstream(w.root / "A.NC") << "a";
+    fs::create_symlink(w.base / "outside", w.root / "OUT");
+}
+
+World& world() {
+    static World* w = [] {
+        auto* made = new World;
+        char tmpl[] = "/tmp/kesto-dispatch-fuzz-XXXXXX";
+        if (::mkdtemp(tmpl) == nullptr) std::abort();
+        made->base = fs::canonical(tmpl);
+        made->root = made->base / "ftp";
+        fs::create_directories(made->base / "outside");
+        std::ofstream(made->base / "outside" / "KEEP") << "keep";
+        reset_root(*made);
+        int fds[2];
+        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) std::abort();
+        made->control = fds[0];
+        // A reply that does not fit must not block the fuzzer: it fails and is dropped.
+        ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
+        made->peer = fds[1];
+        made->config.data_timeout_seconds = 1;
+        made->slots[0].peer.address = {{127, 0, 0, 1}};
+        return made;
+    }();
+    return *w;
+}
+
+void drain(int fd) {
+    char buf[65536];
+    while (::recv(fd, buf, sizeof buf, MSG_DONTWAIT) > 0) {
+    }
+}
+
+bool waits_or_ends(const std::string& line) {
+    for (const char* word : {"QUIT", "REIN", "RETR", "STOR", "STOU", "APPE", "LIST", "NLST"}) {
+        if (line.starts_with(word)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    World& w = world();
+    if (++w.runs % 5000 == 0) reset_root(w);
+    std::snprintf(w.slots[0].address_text, sizeof w.slots[0].address_text, "127.0.0.1");
+    Session s(w.context, w.slots[0], w.control);
+    s.running = true;
+    s.logged_in = true;
+    s.root_only = true;
+    s.root_path = w.root.string();
+    s.root_real = w.root.string();
+    s.current_directory = w.root.string();
+    FuzzedDataProvider in(data, size);
+    for (int i = 0; i < 16 && in.remaining_bytes() > 0; ++i) {
+        const std::string raw = in.ConsumeRandomLengthString(kCommandLineKept);
+        const std::string line = normalise_command_line(raw);
+        if (waits_or_ends(line)) continue;
+        dispatch(s, line);
+        drain(w.peer);
+    }
+    // The confined session changed nothing outside its folder.
+    std::error_code ignored;
+    if (std::distance(fs::directory_iterator(w.base / "outside", ignored),
+                      fs::directory_iterator()) != 1) {
+        __builtin_trap();
+    }
+    return 0;
+}
