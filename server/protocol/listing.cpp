@@ -51,8 +51,9 @@ std::vector<formats::DirEntry> search(const ListingTarget& target, int& error) {
     const std::string prefix = target.folder == "/" ? "/" : target.folder + "/";
     for (std::string& name : names) {
         const platform::FileInfo info = platform::file_info(prefix + name);
-        entries.push_back(
-            {std::move(name), info.is_directory, info.read_only, info.size, info.mtime});
+        // A folder has no size of its own in a Windows directory search.
+        const std::int64_t size = info.is_directory ? 0 : info.size;
+        entries.push_back({std::move(name), info.is_directory, info.read_only, size, info.mtime});
     }
     return entries;
 }

@@ -189,7 +189,7 @@ TEST_F(Transfers, ListingsAndTheirArguments) {
     EXPECT_EQ(listing.substr(0, 11), "total 100\r\n");
     EXPECT_NE(listing.find("-rw-rw-rw-   1 ftpd     ftpd        1000 "), std::string::npos);
     EXPECT_NE(listing.find("-rwxrwxrwx   1 ftpd     ftpd           4 "), std::string::npos);
-    EXPECT_NE(listing.find("drwxrwxrwx   1 ftpd     ftpd"), std::string::npos);
+    EXPECT_NE(listing.find("drwxrwxrwx   1 ftpd     ftpd           0 "), std::string::npos);
     EXPECT_EQ(passive_download("LIST -la"), listing);
     EXPECT_EQ(passive_download("LIST -a -l *.NC").find("SETUP.BAT"), std::string::npos);
     EXPECT_EQ(passive_download("NLST"), "A.NC\r\nB.NC\r\nSETUP.BAT\r\n");
