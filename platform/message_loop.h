@@ -36,12 +36,12 @@ class MessageLoop {
         void* param;
         std::intptr_t result = 0;
         bool done = false;
+        std::condition_variable handled;  // wakes only this message's sender
     };
 
     Handler handler_;
     std::mutex mutex_;
     std::condition_variable queued_;
-    std::condition_variable handled_;
     std::deque<Message*> queue_;
     std::thread::id loop_thread_;
     bool running_ = false;

@@ -1,6 +1,8 @@
 #include "platform/file_transfer.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/sendfile.h>
 #include <sys/socket.h>
@@ -120,8 +122,13 @@ FileOpen open_for_writing(const std::string& path, WriteMode mode, UniqueFd& out
             break;
     }
     // Emptied only once it is known to be a regular file: O_TRUNC would act before.
+    // A file that is empty already is left alone: truncating it anyway makes ext4 write
+    // the whole new content back at close (its guard for replaced files).
     const FileOpen opened = open_regular(path, O_WRONLY | O_CREAT, out);
-    if (opened == FileOpen::ok && retry_eintr([&] { return ::ftruncate(out.get(), 0); }) != 0) {
+    if (opened != FileOpen::ok) return opened;
+    struct stat st {};
+    const bool has_content = ::fstat(out.get(), &st) != 0 || st.st_size > 0;
+    if (has_content && retry_eintr([&] { return ::ftruncate(out.get(), 0); }) != 0) {
         out.reset();
         return FileOpen::failed;
     }
@@ -180,7 +187,25 @@ StreamStatus send_within(int socket, const char* data, std::size_t size, int idl
     return StreamStatus::done;
 }
 
+namespace {
+
+// Full segments only while the file streams out; the rest goes when the cork is removed.
+class CorkScope {
+  public:
+    explicit CorkScope(int socket) : socket_(socket) { set(1); }
+    ~CorkScope() { set(0); }
+    CorkScope(const CorkScope&) = delete;
+    CorkScope& operator=(const CorkScope&) = delete;
+
+  private:
+    void set(int on) const { (void)::setsockopt(socket_, IPPROTO_TCP, TCP_CORK, &on, sizeof on); }
+    int socket_;
+};
+
+}  // namespace
+
 StreamStatus sendfile_to_end(int socket, int file, int idle_timeout_ms, SendfileState& state) {
+    const CorkScope cork(socket);
     const NonBlockingScope non_blocking(socket);
     if (!non_blocking.ok()) {
         state.error = errno;

@@ -13,14 +13,18 @@ void MessageLoop::run() {
         lock.unlock();
         message->result = handler_(message->command, message->param);
         lock.lock();
+        // Notified under the lock: the sender cannot leave (and destroy the message)
+        // before this call is done with it.
         message->done = true;
-        handled_.notify_all();
+        message->handled.notify_one();
     }
     ended_ = true;
     // Posters still waiting are released unhandled, as after a window is destroyed.
-    for (Message* message : queue_) message->done = true;
+    for (Message* message : queue_) {
+        message->done = true;
+        message->handled.notify_one();
+    }
     queue_.clear();
-    handled_.notify_all();
 }
 
 std::intptr_t MessageLoop::send(int command, void* param) {
@@ -30,10 +34,10 @@ std::intptr_t MessageLoop::send(int command, void* param) {
         lock.unlock();
         return handler_(command, param);
     }
-    Message message{command, param};
+    Message message{command, param, 0, false, {}};
     queue_.push_back(&message);
     queued_.notify_one();
-    handled_.wait(lock, [&] { return message.done; });
+    message.handled.wait(lock, [&] { return message.done; });
     return message.result;
 }
 

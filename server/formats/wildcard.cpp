@@ -85,8 +85,27 @@ bool search_order_less(std::string_view a, std::string_view b) {
 }
 
 void sort_in_search_order(std::vector<std::string>& names) {
-    std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return search_order_less(a, b); });
+    // Each name is folded once, not at every comparison: folders hold thousands.
+    struct Keyed {
+        int rank;
+        std::string folded;
+        std::string name;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(names.size());
+    for (std::string& name : names) {
+        std::string folded(name.size(), '\0');
+        std::transform(name.begin(), name.end(), folded.begin(),
+                       [](char c) { return static_cast<char>(upper(c)); });
+        keyed.push_back({special_rank(name), std::move(folded), std::move(name)});
+    }
+    // std::string compares as unsigned bytes, as search_order_less does.
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed& a, const Keyed& b) {
+        if (a.rank != b.rank) return a.rank < b.rank;
+        if (a.folded != b.folded) return a.folded < b.folded;
+        return a.name < b.name;
+    });
+    for (std::size_t i = 0; i < names.size(); ++i) names[i] = std::move(keyed[i].name);
 }
 
 bool has_wildcards(std::string_view path) {
