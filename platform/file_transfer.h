@@ -66,4 +66,18 @@ struct SendfileState {
 [[nodiscard]] StreamStatus sendfile_to_end(int socket, int file, int idle_timeout_ms,
                                            SendfileState& state);
 
+// Where a splice loop stopped.
+struct SpliceState {
+    std::int64_t moved = 0;    // bytes stored in the file
+    bool file_failed = false;  // the failure was the file's (a full disk), not the socket's
+    int error = 0;
+};
+
+// Stores what arrives on `socket` into `file` at its position until the peer closes,
+// through a pipe with splice(2), so the data is not copied through user space. The
+// socket is non-blocking for the time of the call. `refused` (before anything was
+// received) when splice cannot serve this pair; a file opened for appending is one.
+[[nodiscard]] StreamStatus splice_to_end(int socket, int file, int idle_timeout_ms,
+                                         SpliceState& state);
+
 }  // namespace kesto::platform

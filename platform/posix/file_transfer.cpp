@@ -234,4 +234,69 @@ StreamStatus sendfile_to_end(int socket, int file, int idle_timeout_ms, Sendfile
     }
 }
 
+namespace {
+
+constexpr std::size_t kSplicePipeBytes = 1u << 20;
+
+Wait wait_readable(int socket, const IdleClock& idle) {
+    for (;;) {
+        pollfd p{socket, POLLIN, 0};
+        const int r = ::poll(&p, 1, idle.remaining_ms());
+        if (r > 0) return Wait::ready;  // POLLERR and POLLHUP too: the next splice reports them
+        if (r == 0) return Wait::timed_out;
+        if (errno != EINTR) return Wait::failed;
+    }
+}
+
+// Moves `count` bytes from the pipe into the file; false with state set on failure.
+bool drain_pipe(int pipe, int file, std::size_t count, SpliceState& state) {
+    while (count > 0) {
+        const ssize_t m = ::splice(pipe, nullptr, file, nullptr, count, SPLICE_F_MOVE);
+        if (m < 0 && errno == EINTR) continue;
+        if (m <= 0) {
+            state.file_failed = true;
+            state.error = m < 0 ? errno : ENOSPC;
+            return false;
+        }
+        count -= static_cast<std::size_t>(m);
+        state.moved += m;
+    }
+    return true;
+}
+
+}  // namespace
+
+StreamStatus splice_to_end(int socket, int file, int idle_timeout_ms, SpliceState& state) {
+    if ((::fcntl(file, F_GETFL) & O_APPEND) != 0) return StreamStatus::refused;
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) return StreamStatus::refused;
+    const UniqueFd pipe_out(fds[0]);
+    const UniqueFd pipe_in(fds[1]);
+    (void)::fcntl(pipe_in.get(), F_SETPIPE_SZ, static_cast<int>(kSplicePipeBytes));
+    const NonBlockingScope non_blocking(socket);
+    if (!non_blocking.ok()) return StreamStatus::refused;
+    IdleClock idle(idle_timeout_ms);
+    for (;;) {
+        const ssize_t n = ::splice(socket, nullptr, pipe_in.get(), nullptr, kSplicePipeBytes,
+                                   SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+        if (n == 0) return StreamStatus::done;
+        if (n > 0) {
+            idle.moved();
+            if (!drain_pipe(pipe_out.get(), file, static_cast<std::size_t>(n), state)) {
+                return StreamStatus::failed;
+            }
+            continue;
+        }
+        if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            const Wait wait = wait_readable(socket, idle);
+            if (wait == Wait::timed_out) return StreamStatus::timed_out;
+            if (wait == Wait::ready) continue;
+        }
+        if ((errno == EINVAL || errno == ENOSYS) && state.moved == 0) return StreamStatus::refused;
+        state.error = errno;
+        return StreamStatus::failed;
+    }
+}
+
 }  // namespace kesto::platform

@@ -34,6 +34,11 @@ void log_send_error(const LogPoster& log, int error, std::size_t count, std::str
     log.post(LogLevel::informational, head + std::string(shown.c_str()) + ">>");
 }
 
+// The data-block receive error line, as receive_block writes it.
+void log_receive_error(const LogPoster& log, int error) {
+    log.post(LogLevel::informational, "(SRB) Socket receive error: " + std::to_string(error));
+}
+
 // Reads the file from `offset` block by block and sends each block, translated to
 // EBCDIC when asked.
 TransferResult send_blocks(const LogPoster& log, int socket, int file, std::int64_t offset,
@@ -117,6 +122,22 @@ TransferResult receive_file(const LogPoster& log, int socket, const std::string&
     if (restart_offset < 0) return TRANSFER_FILE_ERROR;
     platform::UniqueFd file;
     if (!open_target(path, mode, restart_offset, file)) return TRANSFER_FILE_ERROR;
+    if (type != RepresentationType::EBCDIC) {
+        // Bytes that need no translation go from the socket to the file through a pipe.
+        platform::SpliceState state;
+        switch (platform::splice_to_end(socket, file.get(), idle_timeout_ms, state)) {
+            case platform::StreamStatus::done:
+                return TRANSFER_OK;
+            case platform::StreamStatus::timed_out:
+                return TRANSFER_TIMED_OUT;
+            case platform::StreamStatus::failed:
+                if (state.file_failed) return TRANSFER_WRITE_ERROR;
+                log_receive_error(log, state.error);
+                return TRANSFER_ABORTED;
+            case platform::StreamStatus::refused:
+                break;  // an appending file: received block by block below
+        }
+    }
     const auto block = new_block();
     for (;;) {
         // Each receive after a wait moves bytes or ends the transfer, so every wait may
