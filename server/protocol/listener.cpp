@@ -108,11 +108,6 @@ void ListenerStop::stop() {
     if (acceptor_ != nullptr) acceptor_->close();
 }
 
-bool ListenerStop::stopped() const {
-    std::lock_guard lock(mutex_);
-    return stopped_;
-}
-
 ListenerEnd run_listener(ServerContext& context, int backlog, ListenerStop& stop) {
     platform::UniqueFd socket;
     int error = 0;

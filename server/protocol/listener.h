@@ -18,10 +18,9 @@ class ListenerStop {
     bool attach(platform::Acceptor* acceptor);
     void detach();
     void stop();  // any thread
-    bool stopped() const;
 
   private:
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     platform::Acceptor* acceptor_ = nullptr;
     bool stopped_ = false;
 };
