@@ -63,12 +63,16 @@ std::pair<std::string, std::string> split_last(const std::string& path) {
 
 }  // namespace
 
-std::string find_entry_any_case(const std::string& folder, const std::string& name) {
-    if (name.empty() || name == "." || name == "..") return name;
-    if (exists(join(folder.empty() ? "." : folder, name))) return name;
+namespace {
+
+// Sets `name` to the entry it names, exact first, else the first case-insensitive match
+// in byte order; false when the folder holds neither.
+bool match_entry_any_case(const std::string& folder, std::string& name) {
+    if (name.empty() || name == "." || name == "..") return true;
+    if (exists(join(folder.empty() ? "." : folder, name))) return true;
     std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
                                             ::closedir);
-    if (!dir) return name;
+    if (!dir) return false;
     std::string best;
     bool found = false;
     while (const dirent* entry = ::readdir(dir.get())) {
@@ -76,14 +80,27 @@ std::string find_entry_any_case(const std::string& folder, const std::string& na
         if (!found || best.compare(entry->d_name) > 0) best = entry->d_name;
         found = true;
     }
-    return found ? best : name;
+    if (found) name = best;
+    return found;
+}
+
+}  // namespace
+
+std::string find_entry_any_case(const std::string& folder, const std::string& name) {
+    std::string entry = name;
+    match_entry_any_case(folder, entry);
+    return entry;
 }
 
 std::string resolve_any_case(const std::string& path) {
     std::string result = (!path.empty() && path.front() == '/') ? "/" : "";
+    // Below a component that is not there, no folder exists to search: a client's long
+    // path of missing names costs no more than its length.
+    bool searching = true;
     for (std::string_view component : split_components(path)) {
-        const std::string folder = result.empty() ? "." : result;
-        result = join(result, find_entry_any_case(folder, std::string(component)));
+        std::string name(component);
+        if (searching) searching = match_entry_any_case(result.empty() ? "." : result, name);
+        result = join(result, name);
     }
     return result;
 }

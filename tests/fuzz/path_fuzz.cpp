@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "tests/fuzz/private_folder.h"
 
 namespace fs = std::filesystem;
 using namespace kesto::platform;
@@ -20,9 +21,7 @@ struct Tree {
 };
 
 Tree make_tree() {
-    char tmpl[] = "/tmp/kesto-path-fuzz-XXXXXX";
-    if (::mkdtemp(tmpl) == nullptr) std::abort();
-    const fs::path base = fs::canonical(tmpl);
+    const fs::path base = make_private_folder("kesto-path-fuzz");
     const fs::path root = base / "ftp";
     fs::create_directories(root / "Sub" / "Deeper");
     fs::create_directories(base / "ftp2");

@@ -68,6 +68,11 @@ TEST_F(FileLayer, CaseInsensitiveLookupPrefersTheExactName) {
     EXPECT_EQ(find_entry_any_case(root_.string(), "ABC"), "ABC");
     EXPECT_EQ(find_entry_any_case(root_.string(), "Abc"), "ABC");  // first in byte order
     EXPECT_EQ(find_entry_any_case(root_.string(), "NEW.NC"), "NEW.NC");
+    // Below a missing or non-folder component the rest is kept as written.
+    EXPECT_EQ(resolve_any_case((root_ / "NEW" / "PROGRAMS").string()),
+              (root_ / "NEW" / "PROGRAMS").string());
+    EXPECT_EQ(resolve_any_case((root_ / "PART1.NC" / "SUB").string()),
+              (root_ / "Part1.nc" / "SUB").string());
 }
 
 TEST_F(FileLayer, ConfinedResolutionStaysInsideTheRoot) {
