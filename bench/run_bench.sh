@@ -404,7 +404,10 @@ started=$(date +%s)
 for metric in retr retr_raw stor list login fetch; do
     for rep in $(seq "$REPS"); do
         log "$metric, round $rep of $REPS"
-        for key in "${SERVERS[@]}"; do
+        # Each round starts with the next server, so that no server always follows the
+        # same one (a STOR right after another server's STOR meets its write-back).
+        shift_by=$(((rep - 1) % ${#SERVERS[@]}))
+        for key in "${SERVERS[@]:shift_by}" "${SERVERS[@]:0:shift_by}"; do
             [ "$metric" = retr_raw ] && m_bare
             UNITS=0
             measure "$metric" "$key"
@@ -513,7 +516,7 @@ best_peer() {  # metric: best peer median (lowest for list)
     echo "- kftpd: commit ${VERSION[kftpd_FATAL]:-?}, build type $BUILD_TYPE; peers: vsftpd ${VERSION[vsftpd]:-?},"\
          "pure-ftpd ${VERSION[pureftpd]:-not run}, proftpd ${VERSION[proftpd]:-not run}; $(curl --version | head -n 1 | cut -d' ' -f1-2)"
     echo "- Sizes: file $BIG_MB MiB, listing $LIST_FILES files, logins $LOGIN_SECONDS s, fetch $CLIENTS clients ×"\
-         "$FETCHES × $SMALL_KB KiB; $REPS rounds, each round runs every server once in turn (interleaved)"
+         "$FETCHES × $SMALL_KB KiB; $REPS rounds, each round runs every server once in turn (interleaved), starting one server later than the round before"
     [ ${#SKIPPED[@]} -gt 0 ] && echo "- Not run: ${SKIPPED[*]}"
     echo "- Command: \`$( [ "$quick" = 1 ] && echo "BENCH_QUICK=1 ")bench/run_bench.sh\`"
     echo
