@@ -404,9 +404,9 @@ load_start=$(cut -d' ' -f1-3 /proc/loadavg)
 started=$(date +%s)
 for metric in retr retr_raw stor list login fetch; do
     if [ "$metric" = stor ]; then
-        # One unrecorded upload per server first: on this virtual machine the first
-        # gigabytes written after a while run at half speed for every server (fresh
-        # guest memory for the page cache), which otherwise decides the early rounds.
+        # One unrecorded upload per server first: on a virtual machine the first gigabyte
+        # written into memory unused for a while costs several times the kernel time of
+        # the next, for every server, which would otherwise decide the early rounds.
         log "stor, warm-up round (not recorded)"
         WARMUP=1
         for key in "${SERVERS[@]}"; do measure stor "$key"; done

@@ -61,10 +61,6 @@ std::pair<std::string, std::string> split_last(const std::string& path) {
     return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
 }
 
-}  // namespace
-
-namespace {
-
 // Sets `name` to the entry it names, exact first, else the first case-insensitive match
 // in byte order; false when the folder holds neither.
 bool match_entry_any_case(const std::string& folder, std::string& name) {
