@@ -71,11 +71,12 @@ class IdleClock {
 
 enum class Wait { ready, timed_out, failed };
 
-Wait wait_writable(int socket, const IdleClock& idle) {
+// Waits for `events` (POLLIN or POLLOUT) until the idle limit runs out.
+Wait wait_for(int socket, short events, const IdleClock& idle) {
     for (;;) {
-        pollfd p{socket, POLLOUT, 0};
+        pollfd p{socket, events, 0};
         const int r = ::poll(&p, 1, idle.remaining_ms());
-        if (r > 0) return Wait::ready;  // POLLERR and POLLHUP too: the next send reports them
+        if (r > 0) return Wait::ready;  // POLLERR and POLLHUP too: the next call reports them
         if (r == 0) return Wait::timed_out;
         if (errno != EINTR) return Wait::failed;
     }
@@ -177,7 +178,7 @@ StreamStatus send_within(int socket, const char* data, std::size_t size, int idl
         }
         if (n < 0 && errno == EINTR) continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-            const Wait wait = wait_writable(socket, idle);
+            const Wait wait = wait_for(socket, POLLOUT, idle);
             if (wait == Wait::timed_out) return StreamStatus::timed_out;
             if (wait == Wait::ready) continue;
         }
@@ -225,7 +226,7 @@ StreamStatus sendfile_to_end(int socket, int file, int idle_timeout_ms, Sendfile
         if (errno == EINTR) continue;
         if (errno == EINVAL || errno == ENOSYS) return StreamStatus::refused;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            const Wait wait = wait_writable(socket, idle);
+            const Wait wait = wait_for(socket, POLLOUT, idle);
             if (wait == Wait::timed_out) return StreamStatus::timed_out;
             if (wait == Wait::ready) continue;
         }
@@ -237,16 +238,6 @@ StreamStatus sendfile_to_end(int socket, int file, int idle_timeout_ms, Sendfile
 namespace {
 
 constexpr std::size_t kSplicePipeBytes = 1u << 20;
-
-Wait wait_readable(int socket, const IdleClock& idle) {
-    for (;;) {
-        pollfd p{socket, POLLIN, 0};
-        const int r = ::poll(&p, 1, idle.remaining_ms());
-        if (r > 0) return Wait::ready;  // POLLERR and POLLHUP too: the next splice reports them
-        if (r == 0) return Wait::timed_out;
-        if (errno != EINTR) return Wait::failed;
-    }
-}
 
 // Moves `count` bytes from the pipe into the file; false with state set on failure.
 bool drain_pipe(int pipe, int file, std::size_t count, SpliceState& state) {
@@ -289,7 +280,7 @@ StreamStatus splice_to_end(int socket, int file, int idle_timeout_ms, SpliceStat
         }
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            const Wait wait = wait_readable(socket, idle);
+            const Wait wait = wait_for(socket, POLLIN, idle);
             if (wait == Wait::timed_out) return StreamStatus::timed_out;
             if (wait == Wait::ready) continue;
         }
