@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_transfer.h"
 #include "platform/posix/unique_fd.h"
 #include "server/protocol/transfer_engine.h"
 
@@ -113,8 +114,11 @@ int main(int argc, char** argv) {
     const kesto::server::LogPoster log(kesto::server::LogLevel::none,
                                        [](kesto::server::LogLevel, const std::string&) {});
     const auto engine = [&](int socket) {
-        return kesto::server::send_file(log, socket, path, kesto::server::RepresentationType::IMAGE,
-                                        0, 0) == kesto::server::TRANSFER_OK;
+        kesto::platform::UniqueFd file;
+        (void)kesto::platform::open_for_reading(kesto::platform::entry_at_path(path), file);
+        return kesto::server::send_file(log, socket, std::move(file),
+                                        kesto::server::RepresentationType::IMAGE, 0,
+                                        0) == kesto::server::TRANSFER_OK;
     };
     const auto bare = [&](int socket) { return bare_sendfile(socket, path); };
     double best_engine = 0, best_bare = 0;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/posix/unique_fd.h"
 
 namespace kesto::platform {
@@ -15,8 +16,9 @@ namespace kesto::platform {
 enum class FileOpen { ok, missing, not_regular, failed };
 
 // Opens a file for reading. Anything but a regular file (a FIFO, a device, a folder)
-// is refused as not_regular, without blocking on it.
-[[nodiscard]] FileOpen open_for_reading(const std::string& path, UniqueFd& out);
+// is refused as not_regular, without blocking on it. A final link is never followed:
+// resolution has followed it already, and one put in its place since is refused.
+[[nodiscard]] FileOpen open_for_reading(const Entry& entry, UniqueFd& out);
 
 enum class WriteMode {
     replace,    // create the file, or empty the existing one
@@ -26,7 +28,10 @@ enum class WriteMode {
 
 // Opens a file for writing in `mode`. An existing file that is not regular is refused
 // as not_regular and left untouched (nothing is emptied before the check).
-[[nodiscard]] FileOpen open_for_writing(const std::string& path, WriteMode mode, UniqueFd& out);
+[[nodiscard]] FileOpen open_for_writing(const Entry& entry, WriteMode mode, UniqueFd& out);
+
+// The size of an open file; -1 when it cannot be read.
+[[nodiscard]] std::int64_t file_size(int file);
 
 // Positions `file` at `offset` bytes from its start (past the end leaves a gap that
 // reads as zeros). 0 or errno.

@@ -27,14 +27,19 @@ FileOpen open_failure(int error) {
     if (error == ENOENT || error == ENOTDIR) return FileOpen::missing;
     // A folder, or a FIFO without a reader, is no regular file.
     if (error == EISDIR || error == ENXIO) return FileOpen::not_regular;
+    // A link put in the place of the resolved entry.
+    if (error == ELOOP) return FileOpen::not_regular;
     return FileOpen::failed;
 }
 
 // O_NONBLOCK keeps the open from waiting for the other end of a FIFO; the check that
 // follows refuses anything but a regular file before it is changed in any way.
-FileOpen open_regular(const std::string& path, int flags, UniqueFd& out) {
-    UniqueFd fd(retry_eintr(
-        [&] { return ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0666); }));
+FileOpen open_regular(const Entry& entry, int flags, UniqueFd& out) {
+    if (!entry.folder) return FileOpen::missing;
+    UniqueFd fd(retry_eintr([&] {
+        return ::openat(entry.folder.get(), entry.name.c_str(),
+                        flags | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | O_NOFOLLOW, 0666);
+    }));
     if (!fd) return open_failure(errno);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) return FileOpen::failed;
@@ -109,23 +114,23 @@ class NonBlockingScope {
 
 }  // namespace
 
-FileOpen open_for_reading(const std::string& path, UniqueFd& out) {
-    return open_regular(path, O_RDONLY, out);
+FileOpen open_for_reading(const Entry& entry, UniqueFd& out) {
+    return open_regular(entry, O_RDONLY, out);
 }
 
-FileOpen open_for_writing(const std::string& path, WriteMode mode, UniqueFd& out) {
+FileOpen open_for_writing(const Entry& entry, WriteMode mode, UniqueFd& out) {
     switch (mode) {
         case WriteMode::overwrite:
-            return open_regular(path, O_WRONLY, out);
+            return open_regular(entry, O_WRONLY, out);
         case WriteMode::append:
-            return open_regular(path, O_WRONLY | O_CREAT | O_APPEND, out);
+            return open_regular(entry, O_WRONLY | O_CREAT | O_APPEND, out);
         case WriteMode::replace:
             break;
     }
     // Emptied only once it is known to be a regular file: O_TRUNC would act before.
     // A file that is empty already is left alone: truncating it anyway makes ext4 write
     // the whole new content back at close (its guard for replaced files).
-    const FileOpen opened = open_regular(path, O_WRONLY | O_CREAT, out);
+    const FileOpen opened = open_regular(entry, O_WRONLY | O_CREAT, out);
     if (opened != FileOpen::ok) return opened;
     struct stat st {};
     const bool has_content = ::fstat(out.get(), &st) != 0 || st.st_size > 0;
@@ -134,6 +139,11 @@ FileOpen open_for_writing(const std::string& path, WriteMode mode, UniqueFd& out
         return FileOpen::failed;
     }
     return opened;
+}
+
+std::int64_t file_size(int file) {
+    struct stat st {};
+    return ::fstat(file, &st) == 0 ? static_cast<std::int64_t>(st.st_size) : -1;
 }
 
 int seek_file(int file, std::int64_t offset) {

@@ -16,29 +16,6 @@ namespace kesto::platform {
 
 namespace {
 
-char upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equal_ignoring_case(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        if (upper(a[i]) != upper(b[i])) return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
-
-bool exists(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-std::string join(const std::string& folder, const std::string& name) {
-    if (folder.empty()) return name;
-    if (folder.back() == '/') return folder + name;
-    return folder + "/" + name;
-}
-
 bool is_separator(char c) {
     return c == '/' || c == '\\';
 }
@@ -55,19 +32,31 @@ std::vector<std::string_view> split_components(std::string_view path) {
     return parts;
 }
 
-std::pair<std::string, std::string> split_last(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return {".", path};
-    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+std::string join(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    if (folder.back() == '/') return folder + name;
+    return folder + "/" + name;
+}
+
+char upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool equal_ignoring_case(const std::string& a, const char* b) {
+    std::size_t i = 0;
+    for (; i < a.size() && b[i] != '\0'; ++i) {
+        if (upper(a[i]) != upper(b[i])) return false;
+    }
+    return i == a.size() && b[i] == '\0';
 }
 
 // Sets `name` to the entry it names, exact first, else the first case-insensitive match
 // in byte order; false when the folder holds neither.
 bool match_entry_any_case(const std::string& folder, std::string& name) {
     if (name.empty() || name == "." || name == "..") return true;
-    if (exists(join(folder.empty() ? "." : folder, name))) return true;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
-                                            ::closedir);
+    struct stat st {};
+    if (::lstat(join(folder, name).c_str(), &st) == 0) return true;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
     if (!dir) return false;
     std::string best;
     bool found = false;
@@ -80,26 +69,19 @@ bool match_entry_any_case(const std::string& folder, std::string& name) {
     return found;
 }
 
+FileInfo info_from(const struct stat& st) {
+    FileInfo info;
+    info.exists = true;
+    info.is_directory = S_ISDIR(st.st_mode);
+    info.is_regular = S_ISREG(st.st_mode);
+    info.is_link = S_ISLNK(st.st_mode);
+    info.read_only = (st.st_mode & S_IWUSR) == 0;
+    info.size = static_cast<std::int64_t>(st.st_size);
+    info.mtime = static_cast<std::int64_t>(st.st_mtime);
+    return info;
+}
+
 }  // namespace
-
-std::string find_entry_any_case(const std::string& folder, const std::string& name) {
-    std::string entry = name;
-    match_entry_any_case(folder, entry);
-    return entry;
-}
-
-std::string resolve_any_case(const std::string& path) {
-    std::string result = (!path.empty() && path.front() == '/') ? "/" : "";
-    // Below a component that is not there, no folder exists to search: a client's long
-    // path of missing names costs no more than its length.
-    bool searching = true;
-    for (std::string_view component : split_components(path)) {
-        std::string name(component);
-        if (searching) searching = match_entry_any_case(result.empty() ? "." : result, name);
-        result = join(result, name);
-    }
-    return result;
-}
 
 std::string combine_client_path(std::string_view cwd, std::string_view client_path) {
     std::vector<std::string_view> parts;
@@ -133,35 +115,47 @@ std::string canonical_path(const std::string& path) {
     return ::realpath(path.c_str(), buf) != nullptr ? std::string(buf) : std::string();
 }
 
-PathResult resolve_client_path(const PathScope& scope, std::string_view client_path,
-                               std::string& local) {
-    local = resolve_any_case(combine_client_path(scope.cwd, client_path));
-    if (!scope.confined) return PathResult::ok;
-    if (scope.root.empty()) return PathResult::denied;
-    if (exists(local)) {
-        // The target itself, links followed; a dangling link cannot be checked.
-        const std::string real = canonical_path(local);
-        // A link keeps its own name, so DELE and RNFR act on the link, not on its target.
-        return (!real.empty() && is_within(scope.root, real)) ? PathResult::ok : PathResult::denied;
+std::string resolve_any_case(const std::string& path) {
+    std::string result = (!path.empty() && path.front() == '/') ? "/" : "";
+    // Below a component that is not there, no folder exists to search.
+    bool searching = true;
+    for (std::string_view component : split_components(path)) {
+        std::string name(component);
+        if (searching) searching = match_entry_any_case(result.empty() ? "." : result, name);
+        result = join(result, name);
     }
-    const auto [folder, name] = split_last(local);
-    const std::string real_folder = canonical_path(folder);
-    if (real_folder.empty() || !is_within(scope.root, real_folder)) return PathResult::denied;
-    local = join(real_folder, name);
-    return PathResult::ok;
+    return result;
+}
+
+UniqueFd open_root_folder(const std::string& path) {
+    return UniqueFd(::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+}
+
+Entry entry_at_path(const std::string& path) {
+    const auto slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return Entry{UniqueFd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
+                 name.empty() ? "." : name, path, false};
+}
+
+FileInfo file_info_in(int folder, const std::string& name, bool follow) {
+    struct stat st {};
+    if (follow && ::fstatat(folder, name.c_str(), &st, 0) == 0) return info_from(st);
+    if (::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) return info_from(st);
+    return {};
+}
+
+FileInfo file_info(const Entry& entry) {
+    if (!entry.folder) return {};
+    FileInfo info = file_info_in(entry.folder.get(), entry.name, true);
+    return info;
 }
 
 FileInfo file_info(const std::string& path) {
     struct stat st {};
-    FileInfo info;
-    if (::stat(path.c_str(), &st) != 0 && ::lstat(path.c_str(), &st) != 0) return info;
-    info.exists = true;
-    info.is_directory = S_ISDIR(st.st_mode);
-    info.is_regular = S_ISREG(st.st_mode);
-    info.read_only = (st.st_mode & S_IWUSR) == 0;
-    info.size = static_cast<std::int64_t>(st.st_size);
-    info.mtime = static_cast<std::int64_t>(st.st_mtime);
-    return info;
+    if (::stat(path.c_str(), &st) != 0 && ::lstat(path.c_str(), &st) != 0) return {};
+    return info_from(st);
 }
 
 }  // namespace kesto::platform
@@ -176,61 +170,74 @@ int result_of(int rc) {
 
 }  // namespace
 
-int make_directory(const std::string& path) {
-    return result_of(::mkdir(path.c_str(), 0777));
+int make_directory(const Entry& entry) {
+    if (!entry.folder) return ENOENT;
+    return result_of(::mkdirat(entry.folder.get(), entry.name.c_str(), 0777));
 }
 
-int remove_directory(const std::string& path) {
-    return result_of(::rmdir(path.c_str()));
+int remove_directory(const Entry& entry) {
+    if (!entry.folder) return ENOENT;
+    return result_of(::unlinkat(entry.folder.get(), entry.name.c_str(), AT_REMOVEDIR));
 }
 
-int remove_file(const std::string& path) {
-    return result_of(::unlink(path.c_str()));
+int remove_file(const Entry& entry) {
+    if (!entry.folder) return ENOENT;
+    return result_of(::unlinkat(entry.folder.get(), entry.name.c_str(), 0));
 }
 
-int rename_no_replace(const std::string& from, const std::string& to) {
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+int rename_no_replace(const Entry& from, const Entry& to) {
+    if (!from.folder || !to.folder) return ENOENT;
+    const int a = from.folder.get(), b = to.folder.get();
+    const char* old_name = from.name.c_str();
+    const char* new_name = to.name.c_str();
+    if (::renameat2(a, old_name, b, new_name, RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS) return errno;
     // File systems without RENAME_NOREPLACE: a hard link fails on a taken name, then the
     // old name goes. Folders cannot be linked; they are renamed after a check.
     struct stat st {};
-    if (::lstat(from.c_str(), &st) != 0) return errno;
+    if (::fstatat(a, old_name, &st, AT_SYMLINK_NOFOLLOW) != 0) return errno;
     if (S_ISDIR(st.st_mode)) {
-        if (::lstat(to.c_str(), &st) == 0) return EEXIST;
-        return result_of(::rename(from.c_str(), to.c_str()));
+        if (::fstatat(b, new_name, &st, AT_SYMLINK_NOFOLLOW) == 0) return EEXIST;
+        return result_of(::renameat(a, old_name, b, new_name));
     }
-    if (::link(from.c_str(), to.c_str()) != 0) return errno;
-    return result_of(::unlink(from.c_str()));
+    if (::linkat(a, old_name, b, new_name, 0) != 0) return errno;
+    return result_of(::unlinkat(a, old_name, 0));
 }
 
-int read_folder(const std::string& folder, std::vector<std::string>& names) {
+int open_folder(const Entry& entry, UniqueFd& out) {
+    if (!entry.folder) return ENOENT;
+    out.reset(::openat(entry.folder.get(), entry.name.c_str(),
+                       O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    return out ? 0 : errno;
+}
+
+int read_folder(int folder, std::vector<std::string>& names) {
     names.clear();
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir) return errno;
+    // A descriptor of its own: closedir closes it, the caller's stays open.
+    const int own = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (own < 0) return errno;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(own), ::closedir);
+    if (!dir) {
+        const int error = errno;
+        ::close(own);
+        return error;
+    }
     while (const dirent* entry = ::readdir(dir.get())) names.emplace_back(entry->d_name);
     return 0;
 }
 
-}  // namespace kesto::platform
-
-namespace kesto::platform {
-
-bool can_read_file(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
+bool can_read_file(const Entry& entry) {
+    if (!entry.folder) return false;
+    const UniqueFd fd(::openat(entry.folder.get(), entry.name.c_str(),
+                               O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY));
+    return static_cast<bool>(fd);
 }
 
-}  // namespace kesto::platform
-
-namespace kesto::platform {
-
-int create_file_exclusive(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return errno;
-    ::close(fd);
-    return 0;
+int create_file_exclusive(const Entry& entry) {
+    if (!entry.folder) return ENOENT;
+    const UniqueFd fd(::openat(entry.folder.get(), entry.name.c_str(),
+                               O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666));
+    return fd ? 0 : errno;
 }
 
 }  // namespace kesto::platform

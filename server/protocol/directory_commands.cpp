@@ -12,20 +12,19 @@ constexpr std::size_t kReplyTextLimit = kReplyLineLimit - 6;  // code, blank and
 // A failed change leaves the working directory as it was.
 void change_directory(Session& s, std::string_view target, int ok_code, const char* ok_text,
                       bool log_target) {
-    std::string local;
-    if (platform::resolve_client_path(s.path_scope(), target, local) ==
-        platform::PathResult::denied) {
+    platform::Entry entry;
+    if (platform::resolve_client_path(s.path_scope(), target, platform::Follow::final_link,
+                                      entry) == platform::PathResult::denied) {
         s.reply(521, "Access denied.");
         return;
     }
     if (log_target) s.context.log.post(LogLevel::extreme, "CWD: " + std::string(target));
-    const platform::FileInfo info = platform::file_info(local);
-    const std::string real = info.is_directory ? platform::canonical_path(local) : std::string();
-    if (real.empty()) {
+    // The resolution followed every link by hand, so its path is the folder's real one.
+    if (!platform::file_info(entry).is_directory) {
         s.reply(550, "Requested action not taken.");
         return;
     }
-    s.current_directory = real;
+    s.current_directory = entry.path;
     s.reply(ok_code, ok_text);
 }
 

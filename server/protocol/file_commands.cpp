@@ -19,24 +19,24 @@ constexpr std::size_t kReplyTextLimit = kReplyLineLimit - 6;  // code, blank and
 }  // namespace
 
 void cmd_dele(Session& s, std::string_view argument) {
-    std::string local;
-    if (!s.resolve_path(argument, local)) return;
-    const platform::FileInfo info = platform::file_info(local);
+    platform::Entry entry;
+    if (!s.resolve_path(argument, platform::Follow::not_final_link, entry)) return;
+    const platform::FileInfo info = platform::file_info(entry);
     // As on Windows, a read-only file cannot be deleted.
     const bool removed =
-        info.exists && !info.is_directory && !info.read_only && platform::remove_file(local) == 0;
+        info.exists && !info.is_directory && !info.read_only && platform::remove_file(entry) == 0;
     s.reply(removed ? 250 : 550, removed ? kDone : kNotTaken);
 }
 
 void cmd_rmd(Session& s, std::string_view argument) {
-    std::string local;
-    if (!s.resolve_path(argument, local)) return;
-    const platform::FileInfo info = platform::file_info(local);
+    platform::Entry entry;
+    if (!s.resolve_path(argument, platform::Follow::not_final_link, entry)) return;
+    const platform::FileInfo info = platform::file_info(entry);
     if (!info.exists) {
         s.reply(501, "Syntax error in parameters or arguments.");
         return;
     }
-    const int error = info.read_only ? EACCES : platform::remove_directory(local);
+    const int error = info.read_only ? EACCES : platform::remove_directory(entry);
     if (error == 0) {
         s.reply(250, kDone);
     } else if (error == ENOENT) {
@@ -53,9 +53,9 @@ void cmd_mkd(Session& s, std::string_view argument) {
         s.reply(501, "Syntax error in parameters or arguments.");
         return;
     }
-    std::string local;
-    if (!s.resolve_path(argument, local)) return;
-    if (platform::make_directory(local) == 0) {
+    platform::Entry entry;
+    if (!s.resolve_path(argument, platform::Follow::not_final_link, entry)) return;
+    if (platform::make_directory(entry) == 0) {
         s.reply(257, text);
     } else {
         s.reply(550, kNotTaken);
@@ -63,10 +63,11 @@ void cmd_mkd(Session& s, std::string_view argument) {
 }
 
 void cmd_rnfr(Session& s, std::string_view argument) {
-    std::string local;
-    if (!s.resolve_path(argument, local)) return;
-    s.rename_source = local;
-    if (platform::file_info(local).exists) {
+    platform::Entry entry;
+    if (!s.resolve_path(argument, platform::Follow::not_final_link, entry)) return;
+    // Kept as resolved: RNTO renames through the same folder descriptor.
+    s.rename_source = std::move(entry);
+    if (platform::file_info(s.rename_source).exists) {
         s.rename_pending = true;
         s.reply(350, "Requested file action pending further information.");
     } else {
@@ -79,10 +80,10 @@ void cmd_rnto(Session& s, std::string_view argument) {
         s.reply(503, "Bad sequence of commands.");
         return;
     }
-    std::string local;
-    if (!s.resolve_path(argument, local)) return;
+    platform::Entry entry;
+    if (!s.resolve_path(argument, platform::Follow::not_final_link, entry)) return;
     // A taken name (in any letter case) is refused rather than replaced.
-    if (platform::rename_no_replace(s.rename_source, local) == 0) {
+    if (platform::rename_no_replace(s.rename_source, entry) == 0) {
         s.reply(250, kDone);
     } else {
         s.reply(553, kNotTaken);
@@ -90,12 +91,12 @@ void cmd_rnto(Session& s, std::string_view argument) {
 }
 
 void cmd_size(Session& s, std::string_view argument) {
-    std::string local;
-    if (!s.resolve_path(argument, local)) return;
-    const platform::FileInfo info = platform::file_info(local);
+    platform::Entry entry;
+    if (!s.resolve_path(argument, platform::Follow::final_link, entry)) return;
+    const platform::FileInfo info = platform::file_info(entry);
     const bool must_open =
         s.type == RepresentationType::ASCII || s.type == RepresentationType::EBCDIC;
-    if (!info.is_regular || (must_open && !platform::can_read_file(local))) {
+    if (!info.is_regular || (must_open && !platform::can_read_file(entry))) {
         s.reply(550, kNotTaken);
         return;
     }
@@ -104,18 +105,23 @@ void cmd_size(Session& s, std::string_view argument) {
 }
 
 void cmd_mdtm(Session& s, std::string_view argument) {
-    std::string local;
-    if (!s.resolve_path(argument, local)) return;
-    const platform::FileInfo info = platform::file_info(local);
+    platform::Entry entry;
+    if (!s.resolve_path(argument, platform::Follow::final_link, entry)) return;
+    const platform::FileInfo info = platform::file_info(entry);
     std::tm t{};
     const std::time_t when = static_cast<std::time_t>(info.mtime);
-    if (!info.is_regular || ::localtime_r(&when, &t) == nullptr) {
+    // The year in 64 bits: tm_year + 1900 overflows an int for times far in the future,
+    // and a stamp has four digits for it.
+    const long long year = info.is_regular && ::localtime_r(&when, &t) != nullptr
+                               ? static_cast<long long>(t.tm_year) + 1900
+                               : 0;
+    if (year < 1 || year > 9999) {
         s.reply(550, kNotTaken);
         return;
     }
     char stamp[32];
-    std::snprintf(stamp, sizeof stamp, "%04d%02d%02d%02d%02d%02d", t.tm_year + 1900, t.tm_mon + 1,
-                  t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec);
+    std::snprintf(stamp, sizeof stamp, "%04lld%02d%02d%02d%02d%02d", year, t.tm_mon + 1, t.tm_mday,
+                  t.tm_hour, t.tm_min, t.tm_sec);
     s.reply(213, stamp);
 }
 

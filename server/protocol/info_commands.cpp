@@ -87,15 +87,16 @@ void send_free_text(Session& s, const std::string& text) {
 void status_of_path(Session& s, std::string_view path) {
     ListingTarget target;
     if (!prepare_listing(s, path, target)) return;
-    std::string local;
+    platform::Entry entry;
     const bool is_file =
-        platform::resolve_client_path(s.path_scope(), path, local) == platform::PathResult::ok &&
-        platform::file_info(local).is_regular;
+        platform::resolve_client_path(s.path_scope(), path, platform::Follow::final_link, entry) ==
+            platform::PathResult::ok &&
+        platform::file_info(entry).is_regular;
     const int code = is_file ? 213 : 212;
     const char* kind = is_file ? "File status." : "Directory status.";
     s.reply(code, kind, true);
     if (list_directory(s.context.log, s.control, s.system_type, formats::ListingKind::LIST_LONG,
-                       target, RepresentationType::ASCII) == 0) {
+                       target, RepresentationType::ASCII) == LISTING_SENT) {
         s.reply(code, kind);
     } else {
         s.reply(450, "Requested file action not taken.");

@@ -38,19 +38,38 @@ class BlockSender {
     std::string buffer_;
 };
 
+// A link is listed with its target's data only where the target may be reached: a link
+// out of a confined root shows its own, and the root's ".." the root's own data.
+platform::FileInfo entry_info(const ListingTarget& target, const std::string& name) {
+    const int folder = target.folder.get();
+    if (name == ".." && target.is_root && target.scope.confined) {
+        return platform::file_info_in(folder, ".", false);
+    }
+    const platform::FileInfo own = platform::file_info_in(folder, name, false);
+    if (!own.is_link) return own;
+    if (!target.scope.confined) return platform::file_info_in(folder, name, true);
+    platform::Entry entry;
+    if (platform::resolve_client_path(target.scope, target.path + "/" + name,
+                                      platform::Follow::final_link,
+                                      entry) != platform::PathResult::ok) {
+        return own;
+    }
+    const platform::FileInfo followed = platform::file_info(entry);
+    return followed.exists ? followed : own;
+}
+
 std::vector<formats::DirEntry> search(const ListingTarget& target, int& error) {
     std::vector<std::string> names;
     std::vector<formats::DirEntry> entries;
-    error = platform::read_folder(target.folder, names);
+    error = target.folder ? platform::read_folder(target.folder.get(), names) : target.open_error;
     if (error != 0) return entries;
     std::erase_if(names, [&](const std::string& name) {
         return !formats::wildcard_match(target.pattern, name) ||
-               (name == ".." && target.folder == "/");
+               (name == ".." && target.path == "/");
     });
     formats::sort_in_search_order(names);
-    const std::string prefix = target.folder == "/" ? "/" : target.folder + "/";
     for (std::string& name : names) {
-        const platform::FileInfo info = platform::file_info(prefix + name);
+        const platform::FileInfo info = entry_info(target, name);
         // A folder has no size of its own in a Windows directory search.
         const std::int64_t size = info.is_directory ? 0 : info.size;
         entries.push_back({std::move(name), info.is_directory, info.read_only, size, info.mtime});
@@ -63,9 +82,9 @@ std::vector<formats::DirEntry> search(const ListingTarget& target, int& error) {
 bool prepare_listing(Session& s, std::string_view argument, ListingTarget& target) {
     bool names_folder = false;
     if (!formats::has_wildcards(argument) && !argument.empty()) {
-        std::string local;
-        if (!s.resolve_path(argument, local)) return false;
-        names_folder = platform::file_info(local).is_directory;
+        platform::Entry entry;
+        if (!s.resolve_path(argument, platform::Follow::final_link, entry)) return false;
+        names_folder = platform::file_info(entry).is_directory;
     }
     const std::string path = formats::complete_listing_pattern(argument, names_folder);
     std::size_t cut = path.size();
@@ -75,29 +94,35 @@ bool prepare_listing(Session& s, std::string_view argument, ListingTarget& targe
     const std::string folder_part = cut == 0   ? "."
                                     : cut == 1 ? path.substr(0, 1)
                                                : path.substr(0, cut - 1);
-    return s.resolve_path(folder_part, target.folder);
+    platform::Entry folder;
+    if (!s.resolve_path(folder_part, platform::Follow::final_link, folder)) return false;
+    // Opened now: the listing reads this folder, whatever is renamed before it is sent.
+    target.open_error = platform::open_folder(folder, target.folder);
+    target.path = folder.path;
+    target.is_root = folder.is_root;
+    target.scope = s.path_scope();
+    return true;
 }
 
-int list_directory(const LogPoster& log, int socket, formats::SystemType system,
-                   formats::ListingKind kind, const ListingTarget& target,
-                   RepresentationType type) {
+ListingResult list_directory(const LogPoster& log, int socket, formats::SystemType system,
+                             formats::ListingKind kind, const ListingTarget& target,
+                             RepresentationType type) {
     const auto code =
         type == RepresentationType::EBCDIC ? formats::LineCode::ebcdic : formats::LineCode::ascii;
     formats::ListingWriter writer(kind, system, code);
     BlockSender out(log, socket);
     const std::string header = writer.header();
-    if (!header.empty() && !(out.add(header) && out.flush())) return 1;
+    if (!header.empty() && !(out.add(header) && out.flush())) return LISTING_CUT;
     int error = 0;
     const std::vector<formats::DirEntry> entries = search(target, error);
-    if (error != 0 && error != ENOENT && error != ENOTDIR) return 1;
+    if (error != 0 && error != ENOENT && error != ENOTDIR) return LISTING_FAILED;
     for (const formats::DirEntry& entry : entries) {
         const formats::EntryLine line = writer.next(entry);
         if (line.action == formats::LineAction::stop) break;
-        if (line.action == formats::LineAction::send && !out.add(line.text)) return 0;
+        if (line.action == formats::LineAction::send && !out.add(line.text)) return LISTING_CUT;
     }
-    (void)out.add(writer.finish());
-    (void)out.flush();
-    return 0;
+    if (!out.add(writer.finish()) || !out.flush()) return LISTING_CUT;
+    return LISTING_SENT;
 }
 
 }  // namespace kesto::server

@@ -10,20 +10,30 @@
 
 namespace kesto::server {
 
-// Where a listing searches: a local folder and a wildcard pattern for its names.
+// Where a listing searches: a folder held open since the command was checked, and a
+// wildcard pattern for its names.
 struct ListingTarget {
-    std::string folder;
+    platform::UniqueFd folder;  // empty when it could not be opened (`open_error`)
+    int open_error = 0;
+    std::string path;           // the folder's local path
+    bool is_root = false;       // the scope's root: its ".." shows the root's own data
+    platform::PathScope scope;  // where links in the folder are checked
     std::string pattern;
 };
 
-// Resolves a listing's argument for the session. False (after answering 521) when it
-// lies outside a confined account's folder.
+// Resolves a listing's argument for the session and opens its folder. False (after
+// answering 521) when it lies outside a confined account's folder.
 [[nodiscard]] bool prepare_listing(Session& s, std::string_view argument, ListingTarget& target);
 
-// Writes the listing to `socket`; 0 on success (also when nothing matched or the
-// client stopped reading), 1 when the listing could not be made.
-[[nodiscard]] int list_directory(const LogPoster& log, int socket, formats::SystemType system,
-                                 formats::ListingKind kind, const ListingTarget& target,
-                                 RepresentationType type);
+enum ListingResult : int {
+    LISTING_SENT = 0,    // also when nothing matched
+    LISTING_FAILED = 1,  // the folder could not be read
+    LISTING_CUT = 2,     // a send failed: the client has only part of it
+};
+
+// Writes the listing to `socket`.
+[[nodiscard]] ListingResult list_directory(const LogPoster& log, int socket,
+                                           formats::SystemType system, formats::ListingKind kind,
+                                           const ListingTarget& target, RepresentationType type);
 
 }  // namespace kesto::server

@@ -41,6 +41,10 @@ void enter_account(Session& s) {
     s.root_real = platform::canonical_path(s.root_path);
     s.current_directory =
         s.root_real.empty() ? platform::combine_client_path("/", s.root_path) : s.root_real;
+    // Paths resolve from a descriptor held for the session: the confined root, or the
+    // file system's root for an account that is not confined.
+    s.root_folder = platform::open_root_folder(s.root_only ? s.root_real : "/");
+    if (s.root_only && !s.root_folder) s.root_real.clear();
     if (!s.reply(230, "User logged in, proceed.")) return;
     s.log(LogLevel::informational, "Client logged in as '" + s.user_name + "'.");
     s.logged_in = true;
@@ -75,7 +79,6 @@ void cmd_pass(Session& s, std::string_view password) {
     }
     s.password = std::string(password);
     const Account account = read_account(s.context.account_file, s.user_name);
-    take_account_settings(s, account);
     log_account(s, account);
     s.user_given = false;
     if (account.path_too_long) {
@@ -89,6 +92,8 @@ void cmd_pass(Session& s, std::string_view password) {
         s.reply(421, "Service not available, closing control connection.");
         return;
     }
+    // Only now: before the password matched, no reply may tell what the account allows.
+    take_account_settings(s, account);
     enter_account(s);
 }
 
@@ -109,6 +114,8 @@ void cmd_rein(Session& s, std::string_view) {
     s.account_password.clear();
     s.root_path.clear();
     s.root_real.clear();
+    s.root_folder.reset();
+    s.rename_source = {};
     s.user_name.clear();
     s.password.clear();
     s.data_port = 21;

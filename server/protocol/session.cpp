@@ -83,11 +83,12 @@ void Session::log(LogLevel level, const std::string& text) const {
 }
 
 platform::PathScope Session::path_scope() const {
-    return platform::PathScope{current_directory, root_only, root_real};
+    return platform::PathScope{current_directory, root_only, root_real, root_folder.get()};
 }
 
-bool Session::resolve_path(std::string_view client_path, std::string& local) {
-    if (platform::resolve_client_path(path_scope(), client_path, local) ==
+bool Session::resolve_path(std::string_view client_path, platform::Follow follow,
+                           platform::Entry& entry) {
+    if (platform::resolve_client_path(path_scope(), client_path, follow, entry) ==
         platform::PathResult::ok) {
         return true;
     }

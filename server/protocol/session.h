@@ -27,7 +27,8 @@ struct Session {
     platform::PathScope path_scope() const;
     // Resolves a client path; outside a confined account's folder it answers
     // 521 "Access denied." and returns false.
-    bool resolve_path(std::string_view client_path, std::string& local);
+    bool resolve_path(std::string_view client_path, platform::Follow follow,
+                      platform::Entry& entry);
 
     ServerContext& context;
     const platform::Endpoint peer;  // the client's address, for STAT and active connections
@@ -41,8 +42,9 @@ struct Session {
     std::string password;
     std::string account_name;
     std::string account_password;
-    std::string root_path;  // PATH as read
-    std::string root_real;  // its canonical form at login: the confinement root
+    std::string root_path;           // PATH as read
+    std::string root_real;           // its canonical form at login: the confinement root
+    platform::UniqueFd root_folder;  // held from login: paths resolve from it, never by name
     bool root_only = false;
     bool read_only = false;
     formats::SystemType system_type = formats::SystemType::UNIX;
@@ -56,7 +58,7 @@ struct Session {
     bool passive_pending = false;
     platform::UniqueFd passive_socket;
     std::uint16_t passive_port = 0;
-    std::string rename_source;
+    platform::Entry rename_source;  // what RNFR resolved, used as it is by RNTO
     bool close_requested = false;
     bool running = false;
 };

@@ -4,6 +4,7 @@
 // data connection before their 150.
 #include <random>
 
+#include "platform/file_transfer.h"
 #include "platform/files.h"
 #include "server/protocol/commands.h"
 #include "server/protocol/data_connection.h"
@@ -22,14 +23,14 @@ int idle_timeout_ms(const Session& s) {
 }
 
 // RETR and STOR trace the folder a confined account's path names.
-bool resolve_transfer_path(Session& s, std::string_view argument, std::string& local) {
+bool resolve_transfer_path(Session& s, std::string_view argument, platform::Entry& entry) {
     if (s.root_only && argument.find_first_of("/\\") != std::string_view::npos &&
         s.context.log.wants(LogLevel::extreme)) {
         const std::string path = platform::combine_client_path(s.current_directory, argument);
         s.context.log.post(LogLevel::extreme,
                            "Check perm for dir: <" + path.substr(0, path.rfind('/')) + ">");
     }
-    return s.resolve_path(argument, local);
+    return s.resolve_path(argument, platform::Follow::final_link, entry);
 }
 
 void log_result(const Session& s, LogLevel level, std::string_view name, const char* outcome) {
@@ -55,8 +56,8 @@ bool reply_transfer_result(Session& s, TransferResult result) {
 }
 
 // A file may be written when it does not exist, or is a regular file with write permission.
-bool may_write(const std::string& local) {
-    const platform::FileInfo info = platform::file_info(local);
+bool may_write(const platform::Entry& entry) {
+    const platform::FileInfo info = platform::file_info(entry);
     return !info.exists || (info.is_regular && !info.read_only);
 }
 
@@ -66,14 +67,14 @@ void end_transfer(Session& s, platform::UniqueFd& data) {
 }
 
 // False when the data connection could not be opened (425 has been answered).
-bool receive_into(Session& s, const std::string& local, std::string_view shown_name,
+bool receive_into(Session& s, const platform::Entry& target, std::string_view shown_name,
                   std::int64_t offset, ReceiveMode mode) {
     platform::UniqueFd data;
     if (!open_data_connection(s, data)) return false;
     s.log(LogLevel::informational,
           "Receiveing file from client (" + std::string(shown_name) + ").");
     const TransferResult result =
-        receive_file(s.context.log, data.get(), local, s.type, offset, mode, idle_timeout_ms(s));
+        receive_file(s.context.log, data.get(), target, s.type, offset, mode, idle_timeout_ms(s));
     if (reply_transfer_result(s, result)) {
         log_result(s, LogLevel::informational, shown_name, "received successfully");
     } else {
@@ -91,12 +92,13 @@ std::string random_unique_name(std::mt19937& random) {
 }
 
 // Creates the file exclusively, so two sessions never take the same name.
-bool claim_unique_file(Session& s, std::string_view wanted, std::string& name, std::string& local) {
+bool claim_unique_file(Session& s, std::string_view wanted, std::string& name,
+                       platform::Entry& entry) {
     std::mt19937 random{std::random_device{}()};
     name = wanted.empty() ? random_unique_name(random) : std::string(wanted);
     for (int attempt = 0; attempt < kUniqueNameAttempts; ++attempt) {
-        if (!s.resolve_path(name, local)) return false;
-        if (platform::create_file_exclusive(local) == 0) return true;
+        if (!s.resolve_path(name, platform::Follow::not_final_link, entry)) return false;
+        if (platform::create_file_exclusive(entry) == 0) return true;
         name = random_unique_name(random);
     }
     s.reply(553, kNotTaken);
@@ -119,18 +121,22 @@ std::string_view without_options(std::string_view argument) {
 }  // namespace
 
 void cmd_retr(Session& s, std::string_view argument) {
-    std::string local;
-    if (!resolve_transfer_path(s, argument, local)) return;
-    if (!platform::file_info(local).is_regular) {
+    platform::Entry entry;
+    if (!resolve_transfer_path(s, argument, entry)) return;
+    if (!platform::file_info(entry).is_regular) {
         s.reply(550, kNotTaken);
         return;
     }
+    // Opened now, while it is the file that was checked; a file that cannot be opened
+    // fails after the data connection, as a read error does.
+    platform::UniqueFd file;
+    (void)platform::open_for_reading(entry, file);
     if (!s.reply(150, kOpening)) return;
     platform::UniqueFd data;
     if (!open_data_connection(s, data)) return;
     s.log(LogLevel::informational, "Sending file to client (" + std::string(argument) + ").");
-    const TransferResult result =
-        send_file(s.context.log, data.get(), local, s.type, s.restart_offset, idle_timeout_ms(s));
+    const TransferResult result = send_file(s.context.log, data.get(), std::move(file), s.type,
+                                            s.restart_offset, idle_timeout_ms(s));
     if (reply_transfer_result(s, result)) {
         log_result(s, LogLevel::informational, argument, "transmitted successfully");
     } else {
@@ -140,32 +146,33 @@ void cmd_retr(Session& s, std::string_view argument) {
 }
 
 void cmd_stor(Session& s, std::string_view argument) {
-    std::string local;
-    if (!resolve_transfer_path(s, argument, local)) return;
-    if (!may_write(local)) {
+    platform::Entry entry;
+    if (!resolve_transfer_path(s, argument, entry)) return;
+    if (!may_write(entry)) {
         s.reply(553, kNotTaken);
         return;
     }
     if (!s.reply(150, kOpening)) return;
-    (void)receive_into(s, local, argument, s.restart_offset, ReceiveMode::store);
+    (void)receive_into(s, entry, argument, s.restart_offset, ReceiveMode::store);
 }
 
 void cmd_stou(Session& s, std::string_view rest) {
     const std::string_view wanted = rest.size() > 1 && rest[0] == ' ' ? rest.substr(1) : "";
-    std::string name, local;
-    if (!claim_unique_file(s, wanted, name, local)) return;
+    std::string name;
+    platform::Entry entry;
+    if (!claim_unique_file(s, wanted, name, entry)) return;
     s.restart_offset = 0;
     // The name was claimed for this upload: give it back when no upload comes.
     if (!s.reply(150, "FILE: " + name) ||
-        !receive_into(s, local, name, 0, ReceiveMode::store_unique)) {
-        (void)platform::remove_file(local);
+        !receive_into(s, entry, name, 0, ReceiveMode::store_unique)) {
+        (void)platform::remove_file(entry);
     }
 }
 
 void cmd_appe(Session& s, std::string_view argument) {
-    std::string local;
-    if (!s.resolve_path(argument, local)) return;
-    if (!may_write(local)) {
+    platform::Entry entry;
+    if (!s.resolve_path(argument, platform::Follow::final_link, entry)) return;
+    if (!may_write(entry)) {
         s.reply(553, kNotTaken);
         return;
     }
@@ -173,7 +180,7 @@ void cmd_appe(Session& s, std::string_view argument) {
     platform::UniqueFd data;
     if (!open_data_connection(s, data)) return;
     s.restart_offset = 0;
-    const TransferResult result = receive_file(s.context.log, data.get(), local, s.type, 0,
+    const TransferResult result = receive_file(s.context.log, data.get(), entry, s.type, 0,
                                                ReceiveMode::append, idle_timeout_ms(s));
     reply_transfer_result(s, result);
     end_transfer(s, data);
@@ -204,10 +211,17 @@ void list_command(Session& s, std::string_view rest, bool names) {
     platform::UniqueFd data;
     if (!open_data_connection(s, data)) return;
     if (s.reply(150, kOpening)) {
-        if (list_directory(s.context.log, data.get(), s.system_type, kind, target, s.type) == 0) {
-            s.reply(226, "Transfer complete.");
-        } else {
-            s.reply(451, "Requested action aborted. Local error in processing.");
+        switch (list_directory(s.context.log, data.get(), s.system_type, kind, target, s.type)) {
+            case LISTING_SENT:
+                s.reply(226, "Transfer complete.");
+                break;
+            case LISTING_CUT:
+                // A mirroring client must not take a part for the whole folder.
+                s.reply(426, "Connection closed; transfer aborted.");
+                break;
+            case LISTING_FAILED:
+                s.reply(451, "Requested action aborted. Local error in processing.");
+                break;
         }
     }
     close_data_connection(s, data);

@@ -88,40 +88,42 @@ TransferResult send_unchanged(const LogPoster& log, int socket, int file, std::i
 
 // APPE never falls back to emptying the file: a second open that succeeds where the
 // first failed (a transient shortage of descriptors) would destroy what was there.
-bool open_target(const std::string& path, ReceiveMode mode, std::int64_t offset,
+bool open_target(const platform::Entry& target, ReceiveMode mode, std::int64_t offset,
                  platform::UniqueFd& file) {
     using platform::WriteMode;
     if (mode == ReceiveMode::append) {
-        return platform::open_for_writing(path, WriteMode::append, file) == platform::FileOpen::ok;
+        return platform::open_for_writing(target, WriteMode::append, file) ==
+               platform::FileOpen::ok;
     }
     const WriteMode how = (offset == 0) ? WriteMode::replace : WriteMode::overwrite;
-    if (platform::open_for_writing(path, how, file) != platform::FileOpen::ok) return false;
+    if (platform::open_for_writing(target, how, file) != platform::FileOpen::ok) return false;
     return offset == 0 || platform::seek_file(file.get(), offset) == 0;
 }
 
 }  // namespace
 
-TransferResult send_file(const LogPoster& log, int socket, const std::string& path,
+TransferResult send_file(const LogPoster& log, int socket, platform::UniqueFd file,
                          RepresentationType type, std::int64_t restart_offset,
                          int idle_timeout_ms) {
-    if (restart_offset < 0) return TRANSFER_FILE_ERROR;
-    platform::UniqueFd file;
-    if (platform::open_for_reading(path, file) != platform::FileOpen::ok) {
-        return TRANSFER_FILE_ERROR;
-    }
+    if (restart_offset < 0 || !file) return TRANSFER_FILE_ERROR;
     log.post(LogLevel::informational, "Send file");
+    // Past the end there is nothing to send; the offset never meets the arithmetic of
+    // the calls below, where an offset near 2^63 would overflow.
+    const std::int64_t size = platform::file_size(file.get());
+    if (size < 0) return TRANSFER_FILE_ERROR;
+    if (restart_offset >= size) return TRANSFER_OK;
     if (type == RepresentationType::EBCDIC) {
         return send_blocks(log, socket, file.get(), restart_offset, true, idle_timeout_ms);
     }
     return send_unchanged(log, socket, file.get(), restart_offset, idle_timeout_ms);
 }
 
-TransferResult receive_file(const LogPoster& log, int socket, const std::string& path,
+TransferResult receive_file(const LogPoster& log, int socket, const platform::Entry& target,
                             RepresentationType type, std::int64_t restart_offset, ReceiveMode mode,
                             int idle_timeout_ms) {
     if (restart_offset < 0) return TRANSFER_FILE_ERROR;
     platform::UniqueFd file;
-    if (!open_target(path, mode, restart_offset, file)) return TRANSFER_FILE_ERROR;
+    if (!open_target(target, mode, restart_offset, file)) return TRANSFER_FILE_ERROR;
     if (type != RepresentationType::EBCDIC) {
         // Bytes that need no translation go from the socket to the file through a pipe.
         platform::SpliceState state;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/files.h"
 #include "server/runtime/event_log.h"
 
 namespace kesto::server {
@@ -28,18 +29,20 @@ enum TransferResult : int {
 // a missing file and adds to the end of an existing one.
 enum class ReceiveMode : int { store = 1, store_unique = 2, append = 3 };
 
-// Sends the regular file at `path` from `restart_offset` (bytes of the stored file) to
-// the end. Logs "Send file" once the file is open. `idle_timeout_ms` <= 0: no limit.
-// Returns TRANSFER_OK, _ABORTED (after logging the send error), _FILE_ERROR (nothing
-// sent) or _TIMED_OUT.
-[[nodiscard]] TransferResult send_file(const LogPoster& log, int socket, const std::string& path,
+// Sends `file`, a regular file the caller opened when it checked the command (an empty
+// descriptor: it could not be opened), from `restart_offset` (bytes of the stored file)
+// to the end; an offset at or past the end sends nothing. Logs "Send file" for an open
+// file. `idle_timeout_ms` <= 0: no limit. Returns TRANSFER_OK, _ABORTED (after logging
+// the send error), _FILE_ERROR (nothing sent) or _TIMED_OUT.
+[[nodiscard]] TransferResult send_file(const LogPoster& log, int socket, platform::UniqueFd file,
                                        RepresentationType type, std::int64_t restart_offset,
                                        int idle_timeout_ms);
 
 // Stores what arrives on `socket` until the peer closes it, at `restart_offset` of the
-// regular file at `path`. The bytes written before a failure stay in the file.
-[[nodiscard]] TransferResult receive_file(const LogPoster& log, int socket, const std::string& path,
-                                          RepresentationType type, std::int64_t restart_offset,
-                                          ReceiveMode mode, int idle_timeout_ms);
+// regular file `target` names. The bytes written before a failure stay in the file.
+[[nodiscard]] TransferResult receive_file(const LogPoster& log, int socket,
+                                          const platform::Entry& target, RepresentationType type,
+                                          std::int64_t restart_offset, ReceiveMode mode,
+                                          int idle_timeout_ms);
 
 }  // namespace kesto::server

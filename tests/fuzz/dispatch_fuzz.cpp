@@ -86,6 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.root_only = true;
     s.root_path = w.root.string();
     s.root_real = w.root.string();
+    s.root_folder = kesto::platform::open_root_folder(w.root.string());
     s.current_directory = w.root.string();
     FuzzedDataProvider in(data, size);
     for (int i = 0; i < 16 && in.remaining_bytes() > 0; ++i) {

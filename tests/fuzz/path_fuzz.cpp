@@ -1,5 +1,6 @@
 // The path resolver: a confined resolution never leaves the root, whatever the client
-// sends, with links pointing in, out and nowhere.
+// sends, with links pointing in, out, nowhere and back through '..': the folder
+// descriptor it hands out lies within the root, and so does the path it reports.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
@@ -18,6 +19,7 @@ namespace {
 struct Tree {
     std::string root;
     std::string sub;
+    int root_fd;
 };
 
 Tree make_tree() {
@@ -31,7 +33,10 @@ Tree make_tree() {
     fs::create_symlink(base / "secret", root / "Sub" / "FileOut");
     fs::create_symlink(root / "Sub", root / "LinkIn");
     fs::create_symlink(base / "nowhere", root / "Dangling");
-    return {root.string(), (root / "Sub").string()};
+    fs::create_symlink("../..", root / "Sub" / "UpTwo");
+    fs::create_symlink("../Sub/Deeper", root / "Sub" / "Across");
+    fs::create_symlink("Across/../../File.nc", root / "Sub" / "Winding");
+    return {root.string(), (root / "Sub").string(), open_root_folder(root.string()).release()};
 }
 
 const Tree& tree() {
@@ -53,15 +58,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzedDataProvider in(data, size);
     const Tree& t = tree();
     const std::string cwd = in.ConsumeBool() ? t.root : t.sub;
+    const bool follow_final = in.ConsumeBool();
     const std::string client = in.ConsumeRemainingBytesAsString();
     if (client.find('\0') != std::string::npos) return 0;  // no C path holds one
 
     if (!well_formed(combine_client_path(cwd, client))) __builtin_trap();
-    std::string local;
-    if (resolve_client_path(PathScope{cwd, true, t.root}, client, local) != PathResult::ok)
+    const Follow follow = follow_final ? Follow::final_link : Follow::not_final_link;
+    Entry entry;
+    if (resolve_client_path(PathScope{cwd, true, t.root, t.root_fd}, client, follow, entry) !=
+        PathResult::ok)
         return 0;
-    std::string real = canonical_path(local);
-    if (real.empty()) real = canonical_path(fs::path(local).parent_path().string());
-    if (real.empty() || !is_within(t.root, real)) __builtin_trap();
+    const std::string folder =
+        canonical_path("/proc/self/fd/" + std::to_string(entry.folder.get()));
+    if (folder.empty() || !is_within(t.root, folder) || !is_within(t.root, entry.path))
+        __builtin_trap();
     return 0;
 }

@@ -2,11 +2,15 @@
 // confinement on component boundaries with links resolved.
 #include "platform/files.h"
 
+#include <cerrno>
+
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+
+#include "platform/file_transfer.h"
 
 namespace fs = std::filesystem;
 using namespace kesto::platform;
@@ -48,26 +52,51 @@ class FileLayer : public ::testing::Test {
         fs::create_symlink(base_ / "ftp2", root_ / "OUT");
         fs::create_symlink(root_ / "Programs", root_ / "INSIDE");
         fs::create_symlink(base_ / "nowhere", root_ / "DANGLING");
+        root_fd_ = open_root_folder(root_.string());
+        slash_fd_ = open_root_folder("/");
     }
     void TearDown() override { fs::remove_all(base_); }
 
-    PathResult resolve(const std::string& cwd, const std::string& path, std::string& local) {
-        return resolve_client_path(PathScope{cwd, true, root_.string()}, path, local);
+    PathResult resolve(const std::string& cwd, const std::string& path, std::string& local,
+                       Follow follow = Follow::final_link) {
+        Entry entry;
+        const PathResult r = resolve_client_path(
+            PathScope{cwd, true, root_.string(), root_fd_.get()}, path, follow, entry);
+        local = entry.path;
+        return r;
+    }
+    Entry entry(const std::string& path, Follow follow = Follow::final_link) {
+        Entry e;
+        EXPECT_EQ(
+            resolve_client_path(PathScope{root_.string(), true, root_.string(), root_fd_.get()},
+                                path, follow, e),
+            PathResult::ok)
+            << path;
+        return e;
     }
 
     fs::path base_, root_;
+    UniqueFd root_fd_, slash_fd_;
 };
 
 TEST_F(FileLayer, CaseInsensitiveLookupPrefersTheExactName) {
-    EXPECT_EQ(find_entry_any_case(root_.string(), "PART1.NC"), "Part1.nc");
+    std::string local;
+    const std::string cwd = root_.string();
+    EXPECT_EQ(resolve(cwd, "PART1.NC", local), PathResult::ok);
+    EXPECT_EQ(local, (root_ / "Part1.nc").string());
+    EXPECT_EQ(resolve(cwd, "PROGRAMS/SUB", local), PathResult::ok);
+    EXPECT_EQ(local, (root_ / "Programs" / "Sub").string());
     EXPECT_EQ(resolve_any_case((root_ / "PROGRAMS" / "SUB").string()),
               (root_ / "Programs" / "Sub").string());
     std::ofstream(root_ / "abc") << "";
     std::ofstream(root_ / "ABC") << "";
     std::ofstream(root_ / "aBc") << "";
-    EXPECT_EQ(find_entry_any_case(root_.string(), "ABC"), "ABC");
-    EXPECT_EQ(find_entry_any_case(root_.string(), "Abc"), "ABC");  // first in byte order
-    EXPECT_EQ(find_entry_any_case(root_.string(), "NEW.NC"), "NEW.NC");
+    EXPECT_EQ(resolve(cwd, "ABC", local), PathResult::ok);
+    EXPECT_EQ(local, (root_ / "ABC").string());
+    EXPECT_EQ(resolve(cwd, "Abc", local), PathResult::ok);
+    EXPECT_EQ(local, (root_ / "ABC").string());  // first in byte order
+    EXPECT_EQ(resolve(cwd, "NEW.NC", local), PathResult::ok);
+    EXPECT_EQ(local, (root_ / "NEW.NC").string());
     // Below a missing or non-folder component the rest is kept as written.
     EXPECT_EQ(resolve_any_case((root_ / "NEW" / "PROGRAMS").string()),
               (root_ / "NEW" / "PROGRAMS").string());
@@ -83,6 +112,7 @@ TEST_F(FileLayer, ConfinedResolutionStaysInsideTheRoot) {
     EXPECT_EQ(resolve(cwd, "NEW.NC", local), PathResult::ok);  // missing last part: inside
     EXPECT_EQ(local, (root_ / "NEW.NC").string());
     EXPECT_EQ(resolve(cwd, "INSIDE", local), PathResult::ok);  // a link that stays inside
+    EXPECT_EQ(local, (root_ / "Programs").string());           // its real path
     EXPECT_EQ(resolve(cwd, root_.string(), local), PathResult::ok);
     EXPECT_EQ(resolve(cwd, root_.string() + "/", local), PathResult::ok);
 
@@ -90,6 +120,8 @@ TEST_F(FileLayer, ConfinedResolutionStaysInsideTheRoot) {
              "..", "../secret.txt", "..\\FTP2", "/", "/etc/passwd", (base_ / "ftp2").string(),
              "OUT", "OUT/NEW.NC", "DANGLING", "MISSING/NEW.NC", "../FTP2/NEW.NC"}) {
         EXPECT_EQ(resolve(cwd, outside, local), PathResult::denied) << outside;
+        EXPECT_EQ(resolve(cwd, outside, local, Follow::not_final_link), PathResult::denied)
+            << outside;
     }
     // From a sub-folder, '..' goes back up to the root but no further.
     const std::string sub = (root_ / "Programs").string();
@@ -97,13 +129,68 @@ TEST_F(FileLayer, ConfinedResolutionStaysInsideTheRoot) {
     EXPECT_EQ(resolve(sub, "../..", local), PathResult::denied);
 }
 
-TEST_F(FileLayer, UnconfinedOrUnresolvableRoots) {
+TEST_F(FileLayer, LinksAreFollowedByHandAndCheckedWhereTheyAreUsed) {
     std::string local;
-    EXPECT_EQ(resolve_client_path(PathScope{root_.string(), false, ""}, "../secret.txt", local),
+    const std::string cwd = root_.string();
+    // A relative link pointing inside may be moved; from its new place it points out.
+    fs::create_symlink("..", root_ / "Programs" / "UP");
+    EXPECT_EQ(resolve(cwd, "PROGRAMS/UP/PART1.NC", local), PathResult::ok);
+    EXPECT_EQ(local, (root_ / "Part1.nc").string());
+    fs::rename(root_ / "Programs" / "UP", root_ / "UP");
+    EXPECT_EQ(resolve(cwd, "UP", local), PathResult::denied);
+    EXPECT_EQ(resolve(cwd, "UP/SECRET.TXT", local), PathResult::denied);
+    // An absolute link into the root is walked from the root's descriptor.
+    fs::create_symlink(root_ / "Programs" / "Sub", root_ / "ABS");
+    EXPECT_EQ(resolve(cwd, "ABS", local), PathResult::ok);
+    EXPECT_EQ(local, (root_ / "Programs" / "Sub").string());
+    // A loop of links ends.
+    fs::create_symlink("LOOP2", root_ / "LOOP1");
+    fs::create_symlink("LOOP1", root_ / "LOOP2");
+    EXPECT_EQ(resolve(cwd, "LOOP1/X", local), PathResult::denied);
+    // DELE and RNFR act on the link, not on its target.
+    const Entry link = entry("INSIDE", Follow::not_final_link);
+    EXPECT_EQ(link.name, "INSIDE");
+    EXPECT_EQ(remove_file(link), 0);
+    EXPECT_TRUE(fs::is_directory(root_ / "Programs"));
+}
+
+TEST_F(FileLayer, AResolvedEntryIsNotRedirectedBySwappingAFolderOnItsPath) {
+    fs::create_directories(root_ / "W" / "D");
+    std::ofstream(root_ / "W" / "D" / "F") << "inside";
+    std::ofstream(base_ / "ftp2" / "F") << "outside";
+    fs::create_directories(root_ / "L");
+    fs::create_symlink(base_ / "ftp2", root_ / "L" / "D");
+    const Entry read = entry("W/D/F");
+    const Entry made = entry("W/D/NEW", Follow::not_final_link);
+    fs::rename(root_ / "W", root_ / "W_OLD");
+    fs::rename(root_ / "L", root_ / "W");  // W/D now points out of the root
+
+    UniqueFd fd;
+    ASSERT_EQ(open_for_reading(read, fd), FileOpen::ok);
+    char buf[16] = {};
+    EXPECT_EQ(::read(fd.get(), buf, sizeof buf), 6);
+    EXPECT_STREQ(buf, "inside");
+    EXPECT_EQ(create_file_exclusive(made), 0);
+    EXPECT_TRUE(fs::exists(root_ / "W_OLD" / "D" / "NEW"));
+    EXPECT_FALSE(fs::exists(base_ / "ftp2" / "NEW"));
+    EXPECT_EQ(remove_file(read), 0);
+    EXPECT_TRUE(fs::exists(base_ / "ftp2" / "F"));
+}
+
+TEST_F(FileLayer, UnconfinedOrUnresolvableRoots) {
+    Entry entry;
+    EXPECT_EQ(resolve_client_path(PathScope{root_.string(), false, "", slash_fd_.get()},
+                                  "../secret.txt", Follow::final_link, entry),
               PathResult::ok);
-    EXPECT_EQ(local, (base_ / "secret.txt").string());
+    EXPECT_EQ(entry.path, (base_ / "secret.txt").string());
+    // Not confined, a missing folder is no refusal: the operation fails on its own.
+    EXPECT_EQ(resolve_client_path(PathScope{root_.string(), false, "", slash_fd_.get()},
+                                  "MISSING/X", Follow::final_link, entry),
+              PathResult::ok);
+    EXPECT_EQ(make_directory(entry), ENOENT);
     // A confined account whose folder did not resolve at login reaches nothing.
-    EXPECT_EQ(resolve_client_path(PathScope{"/", true, ""}, "x", local), PathResult::denied);
+    EXPECT_EQ(resolve_client_path(PathScope{"/", true, "", -1}, "x", Follow::final_link, entry),
+              PathResult::denied);
 }
 
 TEST_F(FileLayer, FileInfo) {
@@ -116,4 +203,6 @@ TEST_F(FileLayer, FileInfo) {
     EXPECT_TRUE(file_info(root_.string()).is_directory);
     EXPECT_TRUE(file_info((root_ / "DANGLING").string()).exists);
     EXPECT_FALSE(file_info((root_ / "none").string()).exists);
+    EXPECT_TRUE(file_info_in(root_fd_.get(), "OUT", false).is_link);
+    EXPECT_TRUE(file_info_in(root_fd_.get(), "OUT", true).is_directory);
 }

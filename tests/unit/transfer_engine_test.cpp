@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/file_transfer.h"
 #include "platform/net.h"
 #include "server/formats/ebcdic.h"
 
@@ -80,6 +81,17 @@ std::future<std::string> drain(int socket) {
     });
 }
 
+// The file as RETR hands it to the engine: opened before the transfer.
+UniqueFd opened(const std::string& file) {
+    UniqueFd fd;
+    (void)kesto::platform::open_for_reading(kesto::platform::entry_at_path(file), fd);
+    return fd;
+}
+
+kesto::platform::Entry at(const std::string& file) {
+    return kesto::platform::entry_at_path(file);
+}
+
 std::string bytes(std::initializer_list<int> values) {
     std::string s;
     for (int v : values) s += static_cast<char>(v);
@@ -117,7 +129,7 @@ class TransferEngineTest : public ::testing::Test {
     std::string download(Link link, const std::string& file, RepresentationType type,
                          std::int64_t offset, TransferResult expected = TRANSFER_OK) {
         auto wire = drain(link.peer.get());
-        EXPECT_EQ(send_file(log_, link.engine.get(), file, type, offset, 0), expected);
+        EXPECT_EQ(send_file(log_, link.engine.get(), opened(file), type, offset, 0), expected);
         link.engine.reset();
         return wire.get();
     }
@@ -130,7 +142,7 @@ class TransferEngineTest : public ::testing::Test {
             link.peer.reset();
         });
         const TransferResult result =
-            receive_file(log_, link.engine.get(), file, type, offset, mode, 0);
+            receive_file(log_, link.engine.get(), at(file), type, offset, mode, 0);
         peer.join();
         return result;
     }
@@ -235,20 +247,21 @@ TEST_F(TransferEngineTest, BrokenConnectionsAbortAndLogTheSocketError) {
     const linger abort_on_close{1, 0};
     ::setsockopt(reset.peer.get(), SOL_SOCKET, SO_LINGER, &abort_on_close, sizeof abort_on_close);
     reset.peer.reset();
-    EXPECT_EQ(receive_file(log_, reset.engine.get(), path("r"), kI, 0, ReceiveMode::store, 0),
+    EXPECT_EQ(receive_file(log_, reset.engine.get(), at(path("r")), kI, 0, ReceiveMode::store, 0),
               TRANSFER_ABORTED);
     EXPECT_EQ(lines_.back(), "(SRB) Socket receive error: 104");
 
     const std::string file = write("f", pattern(1 << 20));
     Link gone = unix_link();
     gone.peer.reset();
-    EXPECT_EQ(send_file(log_, gone.engine.get(), file, kI, 0, 0), TRANSFER_ABORTED);
+    EXPECT_EQ(send_file(log_, gone.engine.get(), opened(file), kI, 0, 0), TRANSFER_ABORTED);
     EXPECT_TRUE(lines_.back().starts_with("(SSB) Socket send error: 32 ")) << lines_.back();
     EXPECT_TRUE(lines_.back().ends_with(" <<>>"));
 
     Link gone_too = unix_link();
     gone_too.peer.reset();
-    EXPECT_EQ(send_file(log_, gone_too.engine.get(), write("t", "ab"), kE, 0, 0), TRANSFER_ABORTED);
+    EXPECT_EQ(send_file(log_, gone_too.engine.get(), opened(write("t", "ab")), kE, 0, 0),
+              TRANSFER_ABORTED);
     EXPECT_EQ(lines_.back(), "(SSB) Socket send error: 32 2 <<" + bytes({0x81, 0x82}) + ">>");
 }
 
@@ -290,7 +303,7 @@ TEST_F(TransferEngineTest, FilesPastTwoGibibytesUseSixtyFourBitOffsets) {
         }
         return std::make_pair(at - from, std::string(found.begin(), found.end()));
     });
-    EXPECT_EQ(send_file(log_, link.engine.get(), file, kI, from, 0), TRANSFER_OK);
+    EXPECT_EQ(send_file(log_, link.engine.get(), opened(file), kI, from, 0), TRANSFER_OK);
     link.engine.reset();
     EXPECT_EQ(seen.get(), std::make_pair(3 * kGiB - from, std::string("MMM")));
 
@@ -306,15 +319,17 @@ TEST_F(TransferEngineTest, FilesPastTwoGibibytesUseSixtyFourBitOffsets) {
 TEST_F(TransferEngineTest, TheIdleLimitEndsStalledTransfers) {
     Link silent = unix_link();
     ASSERT_EQ(kesto::platform::send_all(silent.peer.get(), "abc", 3), 0);
-    EXPECT_EQ(receive_file(log_, silent.engine.get(), path("r"), kI, 0, ReceiveMode::store, 200),
-              TRANSFER_TIMED_OUT);
+    EXPECT_EQ(
+        receive_file(log_, silent.engine.get(), at(path("r")), kI, 0, ReceiveMode::store, 200),
+        TRANSFER_TIMED_OUT);
     EXPECT_EQ(read(path("r")), "abc");
 
     const std::string file = path("big");
     fs::resize_file(write("big", ""), 64 << 20);  // more than any socket buffer holds
     for (RepresentationType type : {kI, kE}) {
         Link stalled = small_buffers(tcp_link());  // the peer never reads
-        EXPECT_EQ(send_file(log_, stalled.engine.get(), file, type, 0, 200), TRANSFER_TIMED_OUT);
+        EXPECT_EQ(send_file(log_, stalled.engine.get(), opened(file), type, 0, 200),
+                  TRANSFER_TIMED_OUT);
         EXPECT_EQ(::fcntl(stalled.engine.get(), F_GETFL) & O_NONBLOCK, 0);  // mode given back
     }
 }
@@ -337,7 +352,7 @@ TEST_F(TransferEngineTest, ASlowButMovingDownloadOutlivesTheIdleLimit) {
         }
         return all;
     });
-    EXPECT_EQ(send_file(log_, link.engine.get(), file, kI, 0, 1000), TRANSFER_OK);
+    EXPECT_EQ(send_file(log_, link.engine.get(), opened(file), kI, 0, 1000), TRANSFER_OK);
     link.engine.reset();
     EXPECT_EQ(wire.get(), content);
     EXPECT_GT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
