@@ -12,6 +12,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/posix/name_lookup.h"
+
 namespace kesto::platform {
 
 namespace {
@@ -38,35 +40,11 @@ std::string join(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
-char upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equal_ignoring_case(const std::string& a, const char* b) {
-    std::size_t i = 0;
-    for (; i < a.size() && b[i] != '\0'; ++i) {
-        if (upper(a[i]) != upper(b[i])) return false;
-    }
-    return i == a.size() && b[i] == '\0';
-}
-
-// Sets `name` to the entry it names, exact first, else the first case-insensitive match
-// in byte order; false when the folder holds neither.
-bool match_entry_any_case(const std::string& folder, std::string& name) {
+// Sets `name` to the entry of `folder` it names up to case (see name_lookup.h).
+bool match_at_path(const std::string& folder, std::string& name) {
     if (name.empty() || name == "." || name == "..") return true;
-    struct stat st {};
-    if (::lstat(join(folder, name).c_str(), &st) == 0) return true;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir) return false;
-    std::string best;
-    bool found = false;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (!equal_ignoring_case(name, entry->d_name)) continue;
-        if (!found || best.compare(entry->d_name) > 0) best = entry->d_name;
-        found = true;
-    }
-    if (found) name = best;
-    return found;
+    const UniqueFd fd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    return fd && match_entry_any_case(fd.get(), name);
 }
 
 FileInfo info_from(const struct stat& st) {
@@ -121,7 +99,7 @@ std::string resolve_any_case(const std::string& path) {
     bool searching = true;
     for (std::string_view component : split_components(path)) {
         std::string name(component);
-        if (searching) searching = match_entry_any_case(result.empty() ? "." : result, name);
+        if (searching) searching = match_at_path(result.empty() ? "." : result, name);
         result = join(result, name);
     }
     return result;

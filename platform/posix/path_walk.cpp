@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/posix/name_lookup.h"
 
 namespace kesto::platform {
 
@@ -61,29 +62,6 @@ bool below_root(std::string_view root, std::string_view path, std::vector<std::s
 
 bool lstat_in(int folder, const std::string& name, struct stat& st) {
     return ::fstatat(folder, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0;
-}
-
-// The entry of `folder` that `name` names up to case: exact first, else the first
-// match in byte order; false when the folder holds neither.
-bool match_any_case(int folder, std::string& name) {
-    struct stat st {};
-    if (lstat_in(folder, name, st)) return true;
-    const int readable = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (readable < 0) return false;
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(readable), ::closedir);
-    if (!dir) {
-        ::close(readable);
-        return false;
-    }
-    std::string best;
-    bool found = false;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        if (!equal_ignoring_case(name, entry->d_name)) continue;
-        if (!found || best.compare(entry->d_name) > 0) best = entry->d_name;
-        found = true;
-    }
-    if (found) name = best;
-    return found;
 }
 
 struct Component {
@@ -140,7 +118,7 @@ class Walk {
     Step middle(Component& c, Entry& out) {
         if (c.name == ".") return Step::next;
         if (c.name == "..") return go_up() ? Step::next : Step::denied;
-        if (c.from_client && !match_any_case(current(), c.name)) return missing_folder(out);
+        if (c.from_client && !match_entry_any_case(current(), c.name)) return missing_folder(out);
         UniqueFd fd(
             ::openat(current(), c.name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (fd) {
@@ -160,7 +138,7 @@ class Walk {
             if (!go_up()) return Step::denied;
             return finish_at_folder(out) == PathResult::ok ? Step::done : Step::denied;
         }
-        if (c.from_client) (void)match_any_case(current(), c.name);
+        if (c.from_client) (void)match_entry_any_case(current(), c.name);
         struct stat st {};
         const bool exists = lstat_in(current(), c.name, st);
         if (!exists && following_link_) return dangling(c.name, out);
@@ -244,6 +222,27 @@ class Walk {
 };
 
 }  // namespace
+
+bool match_entry_any_case(int folder, std::string& name) {
+    struct stat st {};
+    if (lstat_in(folder, name, st)) return true;
+    const int readable = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (readable < 0) return false;
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::fdopendir(readable), ::closedir);
+    if (!dir) {
+        ::close(readable);
+        return false;
+    }
+    std::string best;
+    bool found = false;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        if (!equal_ignoring_case(name, entry->d_name)) continue;
+        if (!found || best.compare(entry->d_name) > 0) best = entry->d_name;
+        found = true;
+    }
+    if (found) name = best;
+    return found;
+}
 
 PathResult resolve_client_path(const PathScope& scope, std::string_view client_path, Follow follow,
                                Entry& entry) {
