@@ -20,6 +20,24 @@ std::tm local_now() {
 
 }  // namespace
 
+std::string escape_control_bytes(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out += c;
+        } else if (c == '\r' || c == '\n' || c == '\t') {
+            out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\t";
+        } else {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+            out += hex;
+        }
+    }
+    return out;
+}
+
 std::string format_log_line(LogLevel level, const std::tm& t, std::string_view text) {
     const int year = t.tm_year < 100 ? t.tm_year : t.tm_year - 100;
     char stamp[64];
@@ -28,7 +46,7 @@ std::string format_log_line(LogLevel level, const std::tm& t, std::string_view t
                   t.tm_hour, t.tm_min, t.tm_sec);
     // Texts of any length are written whole.
     std::string line = stamp;
-    line += text;
+    line += escape_control_bytes(text);
     line += "\r\n";
     return line;
 }

@@ -13,7 +13,12 @@
 
 namespace kesto::server {
 
-// "%c %02i/%02i/%02i  %02i:%02i:%02i  %s\r\n": '!' marks a FATAL line.
+// Control bytes of `text` as visible escapes: CR, LF and TAB as \r, \n and \t, the
+// others below 0x20 and DEL as \xNN. Text without control bytes is returned unchanged.
+[[nodiscard]] std::string escape_control_bytes(std::string_view text);
+
+// "%c %02i/%02i/%02i  %02i:%02i:%02i  %s\r\n": '!' marks a FATAL line. The text is
+// escaped, so client data in it can never start a line of its own.
 [[nodiscard]] std::string format_log_line(LogLevel level, const std::tm& local_time,
                                           std::string_view text);
 
