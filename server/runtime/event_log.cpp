@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/files.h"
+#include "platform/process.h"
 
 namespace kesto::server {
 
@@ -55,6 +56,13 @@ bool log_level_passes(LogLevel configured, LogLevel level) {
     return configured != LogLevel::none && static_cast<int>(level) <= static_cast<int>(configured);
 }
 
+EventLog::EventLog(const ServerConfig& config)
+    : config_(config),
+      writer_([this](std::string_view line) { return file_.write_line(line); },
+              [](const std::string& message) {
+                  platform::report_to_system_log("KESTO FTP Server", message);
+              }) {}
+
 int EventLog::open() {
     if (config_.log_level == LogLevel::none) return 0;
     {
@@ -74,7 +82,7 @@ int EventLog::write_line(LogLevel level, std::string_view text) {
 
 int EventLog::write_locked(LogLevel level, std::string_view text) {
     if (!file_.is_open()) return 0;
-    return file_.write_line(format_log_line(level, local_now(), text)) ? 0 : 1;
+    return writer_.write(level, local_now(), text);
 }
 
 void EventLog::close() {

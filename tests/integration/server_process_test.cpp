@@ -172,6 +172,34 @@ TEST(ServerProcess, BusyPortIsReported) {
     EXPECT_TRUE(ends_with(log, "Logging stopped.\r\n"));
 }
 
+TEST(ServerProcess, AFullDiskForTheLogDoesNotStopTheServer) {
+    ProgramFolder folder;
+    fs::create_symlink("/dev/full", folder.log());  // every write fails with ENOSPC
+    ServerUnderTest server(folder);
+    ASSERT_TRUE(server.ready());
+    FtpConnection c(server.port());
+    EXPECT_EQ(c.reply().substr(0, 4), "220-");
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(c.command("NOOP"), "200 Command okay.\r\n");
+    EXPECT_TRUE(server.running());
+    const RunResult stop = run_kftpd(folder, {"-s"});
+    EXPECT_EQ(stop.exit_status, 0);
+    EXPECT_EQ(server.wait_exit(), 0);
+}
+
+TEST(ServerProcess, ABrokenLogStillStopsTheServer) {
+    ProgramFolder folder;
+    // The file-size limit fails log writes with EFBIG once the log passes 2 KiB.
+    ServerUnderTest server(folder, "EXTREME", "", 2048);
+    ASSERT_TRUE(server.ready());
+    FtpConnection c(server.port());
+    c.reply();
+    for (int i = 0; i < 200 && c.command("NOOP") == "200 Command okay.\r\n"; ++i) {
+    }
+    EXPECT_EQ(server.wait_exit(), 1);
+    EXPECT_TRUE(contains(read_file(folder.path() / "stderr.txt"),
+                         "KESTO FTP Server: Error writing to the log file, -service aborting.\n"));
+}
+
 TEST(ServerProcess, LogLevelNoneCreatesNoFile) {
     ProgramFolder folder;
     {
