@@ -25,14 +25,25 @@ enum class ReadResult { ok, missing, too_large, failed };
 
 namespace kesto::platform {
 
+// How much of a line reached the file, and the error that stopped the rest (0: none).
+struct AppendResult {
+    std::size_t written = 0;
+    int error = 0;
+};
+
+// Whether `error` means that the disk (or the user's quota) is full: it passes once
+// files are removed, unlike a broken file.
+[[nodiscard]] bool is_disk_full(int error);
+
 // A file opened for appending whole lines: each line is one write(2) on a descriptor
 // opened with O_APPEND, so lines of concurrent writers never interleave.
 class AppendFile {
   public:
     // 0 or errno. Creates the file when it is missing.
     [[nodiscard]] int open(const std::string& path);
-    // False when the line could not be written whole.
-    [[nodiscard]] bool write_line(std::string_view line);
+    // Writes the line; only a short write (a disk filling up) takes a second write,
+    // which then reports the error.
+    [[nodiscard]] AppendResult write_line(std::string_view line);
     void close();
     bool is_open() const { return fd_ >= 0; }
 

@@ -22,6 +22,10 @@ void start_stop_signal_thread(std::function<void()> on_signal);
 // Writes "<caption>: <message>" to standard error and to syslog.
 void report_failure(const char* caption, const std::string& message);
 
+// Writes "<caption>: <message>" to syslog only (a serving server's standard error may
+// be a pipe that nobody reads any more).
+void report_to_system_log(const char* caption, const std::string& message);
+
 // Ends the process at once, without static destructors racing other threads.
 [[noreturn]] void exit_process(int status);
 

@@ -1,27 +1,29 @@
+// The client's side of the control endpoint: the name, the probe and the stop request.
 #include "platform/control_endpoint.h"
 
-#include <sys/socket.h>
-#include <sys/time.h>
-#include <sys/un.h>
+#include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstddef>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/net.h"
+#include "platform/posix/endpoint_socket.h"
 
 namespace kesto::platform {
 
 namespace {
 
-constexpr int kRequestTimeoutMs = 2000;
+// A server answers a probe at once from a thread of its own.
+constexpr int kProbeTimeoutMs = 2000;
 // The server closes its sockets and its log before it answers; allow for a slow disk.
 constexpr int kStopAnswerTimeoutMs = 15000;
-constexpr char kAllowed = 1;
-constexpr char kRefused = 0;
 
 std::uint64_t fnv1a64(const std::string& text) {
     std::uint64_t hash = 0xcbf29ce484222325ULL;
@@ -37,49 +39,44 @@ std::string canonical(const std::string& folder) {
     return ::realpath(folder.c_str(), buf) != nullptr ? std::string(buf) : folder;
 }
 
-socklen_t make_address(const std::string& name, sockaddr_un& sa) {
-    sa = {};
-    sa.sun_family = AF_UNIX;
-    // Abstract name: a leading zero byte, then the name without a terminator.
-    const std::size_t n = std::min(name.size(), sizeof sa.sun_path - 1);
-    std::memcpy(sa.sun_path + 1, name.data(), n);
-    return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + n);
-}
+enum class Holder { none, trusted, foreign };
 
-void set_timeouts(int fd, int ms) {
-    timeval tv{ms / 1000, (ms % 1000) * 1000};
-    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
-}
-
-UniqueFd connect_endpoint(const std::string& program_folder) {
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    if (!fd) return fd;
+// Connects to the folder's name and tells whether its holder is to be believed.
+Holder connect_holder(const std::string& program_folder, UniqueFd& fd) {
+    fd.reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd) return Holder::none;
     sockaddr_un sa;
-    const socklen_t len = make_address(endpoint_name(program_folder), sa);
+    const socklen_t len = endpoint::make_address(endpoint_name(program_folder), sa);
     if (retry_eintr([&] { return ::connect(fd.get(), reinterpret_cast<sockaddr*>(&sa), len); }) !=
         0) {
-        fd.reset();
+        return Holder::none;
     }
-    return fd;
+    std::uint32_t uid = 0;
+    if (!endpoint::peer_uid(fd.get(), uid)) return Holder::foreign;
+    return peer_is_trusted(uid, endpoint::own_uid()) ? Holder::trusted : Holder::foreign;
 }
 
-bool peer_may_stop(int fd) {
-    ucred cred{};
-    socklen_t len = sizeof cred;
-    if (::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0) return false;
-    return cred.uid == 0 || cred.uid == ::geteuid();
-}
+enum class Reply { answered, closed, silent };
 
-bool read_exact(int fd, void* buffer, std::size_t size) {
-    char* p = static_cast<char*>(buffer);
-    while (size > 0) {
-        long n = receive_some(fd, p, size);
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<std::size_t>(n);
+// Sends `command` and reads the whole answer before the deadline; a holder that
+// trickles bytes gains no time.
+Reply exchange(int fd, std::int32_t command, int timeout_ms, std::string& answer) {
+    if (send_all(fd, &command, sizeof command) != 0) return Reply::closed;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    char buf[endpoint::kAnswerSize];
+    answer.clear();
+    while (answer.size() < sizeof buf) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return Reply::silent;
+        const WaitResult wait = wait_readable(fd, static_cast<int>(left.count()));
+        if (wait == WaitResult::timed_out) return Reply::silent;
+        if (wait == WaitResult::failed) return Reply::closed;
+        const long n = receive_some(fd, buf, sizeof buf - answer.size());
+        if (n <= 0) return answer.empty() ? Reply::closed : Reply::answered;
+        answer.append(buf, static_cast<std::size_t>(n));
     }
-    return true;
+    return Reply::answered;
 }
 
 }  // namespace
@@ -91,70 +88,85 @@ std::string endpoint_name(const std::string& program_folder) {
     return std::string("KESTO FTP Server:") + hex;
 }
 
-bool is_server_running(const std::string& program_folder) {
-    return static_cast<bool>(connect_endpoint(program_folder));
+bool peer_is_trusted(std::uint32_t peer, std::uint32_t ours) {
+    return peer == ours || peer == 0;
+}
+
+Presence probe_server(const std::string& program_folder) {
+    UniqueFd fd;
+    switch (connect_holder(program_folder, fd)) {
+        case Holder::none:
+            return Presence::none;
+        case Holder::foreign:
+            return Presence::foreign_user;
+        case Holder::trusted:
+            break;
+    }
+    std::string answer;
+    switch (exchange(fd.get(), kProbeCommand, kProbeTimeoutMs, answer)) {
+        case Reply::closed:  // a server that is stopping closes without an answer
+            return Presence::none;
+        case Reply::silent:
+            return Presence::not_a_server;
+        case Reply::answered:
+            break;
+    }
+    return answer == endpoint::kPresent ? Presence::server : Presence::not_a_server;
 }
 
 StopOutcome request_stop(const std::string& program_folder) {
-    UniqueFd fd = connect_endpoint(program_folder);
-    if (!fd) return StopOutcome::not_running;
-    set_timeouts(fd.get(), kStopAnswerTimeoutMs);
-    const std::int32_t command = kStopCommand;
-    if (send_all(fd.get(), &command, sizeof command) != 0) return StopOutcome::no_answer;
-    char answer = 0;
-    if (!read_exact(fd.get(), &answer, 1)) return StopOutcome::no_answer;
-    return answer == kAllowed ? StopOutcome::stopped : StopOutcome::refused;
-}
-
-ControlEndpoint::~ControlEndpoint() {
-    close();
-    join();
-}
-
-int ControlEndpoint::bind(const std::string& program_folder) {
-    UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (!fd) return errno;
-    sockaddr_un sa;
-    const socklen_t len = make_address(endpoint_name(program_folder), sa);
-    if (::bind(fd.get(), reinterpret_cast<sockaddr*>(&sa), len) != 0) return errno;
-    if (::listen(fd.get(), 8) != 0) return errno;
-    acceptor_ = std::make_unique<Acceptor>(std::move(fd));
-    return 0;
-}
-
-void ControlEndpoint::start(std::function<void()> on_stop) {
-    on_stop_ = std::move(on_stop);
-    thread_ = std::thread([this] { serve(); });
-}
-
-void ControlEndpoint::close() {
-    if (acceptor_) acceptor_->close();
-}
-
-void ControlEndpoint::join() {
-    if (thread_.joinable()) thread_.join();
-}
-
-void ControlEndpoint::serve() {
-    for (;;) {
-        UniqueFd connection;
-        int error = 0;
-        const AcceptStatus status = acceptor_->accept(connection, nullptr, error);
-        if (status == AcceptStatus::closed || status == AcceptStatus::failed) return;
-        if (status == AcceptStatus::accepted) answer(std::move(connection));
+    switch (probe_server(program_folder)) {
+        case Presence::none:
+            return StopOutcome::not_running;
+        case Presence::foreign_user:
+            return StopOutcome::foreign_user;
+        case Presence::not_a_server:
+            return StopOutcome::not_a_server;
+        case Presence::server:
+            break;
     }
-}
-
-void ControlEndpoint::answer(UniqueFd connection) {
-    set_timeouts(connection.get(), kRequestTimeoutMs);
-    std::int32_t command = 0;
-    if (!read_exact(connection.get(), &command, sizeof command)) return;  // a probe
-    if (command != kStopCommand || !peer_may_stop(connection.get())) {
-        (void)send_all(connection.get(), &kRefused, 1);
-        return;
+    // The holder may have changed since the probe: check it again.
+    UniqueFd fd;
+    switch (connect_holder(program_folder, fd)) {
+        case Holder::none:
+            return StopOutcome::not_running;
+        case Holder::foreign:
+            return StopOutcome::foreign_user;
+        case Holder::trusted:
+            break;
     }
-    on_stop_();
-    (void)send_all(connection.get(), &kAllowed, 1);
+    std::string answer;
+    if (exchange(fd.get(), kStopCommand, kStopAnswerTimeoutMs, answer) != Reply::answered) {
+        return StopOutcome::no_answer;
+    }
+    if (answer == endpoint::kStopped) return StopOutcome::stopped;
+    if (answer == endpoint::kRefused) return StopOutcome::refused;
+    return StopOutcome::not_a_server;
 }
 
 }  // namespace kesto::platform
+
+namespace kesto::platform::endpoint {
+
+socklen_t make_address(const std::string& name, sockaddr_un& sa) {
+    sa = {};
+    sa.sun_family = AF_UNIX;
+    // Abstract name: a leading zero byte, then the name without a terminator.
+    const std::size_t n = std::min(name.size(), sizeof sa.sun_path - 1);
+    std::memcpy(sa.sun_path + 1, name.data(), n);
+    return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + n);
+}
+
+bool peer_uid(int socket, std::uint32_t& uid) {
+    ucred cred{};
+    socklen_t len = sizeof cred;
+    if (::getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &cred, &len) != 0) return false;
+    uid = cred.uid;
+    return true;
+}
+
+std::uint32_t own_uid() {
+    return ::geteuid();
+}
+
+}  // namespace kesto::platform::endpoint

@@ -99,10 +99,23 @@ int AppendFile::open(const std::string& path) {
     return fd_ < 0 ? errno : 0;
 }
 
-bool AppendFile::write_line(std::string_view line) {
-    if (fd_ < 0) return false;
-    const ssize_t n = retry_eintr([&] { return ::write(fd_, line.data(), line.size()); });
-    return n == static_cast<ssize_t>(line.size());
+bool is_disk_full(int error) {
+    return error == ENOSPC || error == EDQUOT;
+}
+
+AppendResult AppendFile::write_line(std::string_view line) {
+    AppendResult result;
+    if (fd_ < 0) return {0, EBADF};
+    while (result.written < line.size()) {
+        const std::string_view rest = line.substr(result.written);
+        const ssize_t n = retry_eintr([&] { return ::write(fd_, rest.data(), rest.size()); });
+        if (n <= 0) {
+            result.error = n < 0 ? errno : EIO;
+            break;
+        }
+        result.written += static_cast<std::size_t>(n);
+    }
+    return result;
 }
 
 void AppendFile::close() {

@@ -77,6 +77,10 @@ bool start_detached_thread(std::function<void()> body) {
 void report_failure(const char* caption, const std::string& message) {
     std::fprintf(stderr, "%s: %s\n", caption, message.c_str());
     std::fflush(stderr);
+    report_to_system_log(caption, message);
+}
+
+void report_to_system_log(const char* caption, const std::string& message) {
     ::openlog("kftpd", LOG_PID, LOG_DAEMON);
     ::syslog(LOG_ERR, "%s: %s", caption, message.c_str());
     ::closelog();

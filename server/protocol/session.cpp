@@ -13,11 +13,11 @@ namespace {
 
 constexpr const char* kGreeting = "KESTO FTP Server v2.02";
 constexpr const char* kCopyright = " Copyright (C) the KESTO FTP developers.";
-constexpr std::string_view kPassWord = "PASS ";
 
-// Passwords never reach the log.
+// Passwords never reach the log: every line whose first word begins with PASS is
+// masked, also where a tab, a colon or nothing separates the password from it.
 std::string traced(const std::string& line) {
-    return line.starts_with(kPassWord) ? std::string(kPassWord) + "****" : line;
+    return line.starts_with("PASS") ? std::string("PASS ****") : line;
 }
 
 int idle_timeout_ms(const ServerConfig& config) {

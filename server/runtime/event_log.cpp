@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/files.h"
+#include "platform/process.h"
 
 namespace kesto::server {
 
@@ -20,6 +21,24 @@ std::tm local_now() {
 
 }  // namespace
 
+std::string escape_control_bytes(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte != 0x7F) {
+            out += c;
+        } else if (c == '\r' || c == '\n' || c == '\t') {
+            out += c == '\r' ? "\\r" : c == '\n' ? "\\n" : "\\t";
+        } else {
+            char hex[5];
+            std::snprintf(hex, sizeof hex, "\\x%02X", byte);
+            out += hex;
+        }
+    }
+    return out;
+}
+
 std::string format_log_line(LogLevel level, const std::tm& t, std::string_view text) {
     const int year = t.tm_year < 100 ? t.tm_year : t.tm_year - 100;
     char stamp[64];
@@ -28,7 +47,7 @@ std::string format_log_line(LogLevel level, const std::tm& t, std::string_view t
                   t.tm_hour, t.tm_min, t.tm_sec);
     // Texts of any length are written whole.
     std::string line = stamp;
-    line += text;
+    line += escape_control_bytes(text);
     line += "\r\n";
     return line;
 }
@@ -36,6 +55,13 @@ std::string format_log_line(LogLevel level, const std::tm& t, std::string_view t
 bool log_level_passes(LogLevel configured, LogLevel level) {
     return configured != LogLevel::none && static_cast<int>(level) <= static_cast<int>(configured);
 }
+
+EventLog::EventLog(const ServerConfig& config)
+    : config_(config),
+      writer_([this](std::string_view line) { return file_.write_line(line); },
+              [](const std::string& message) {
+                  platform::report_to_system_log("KESTO FTP Server", message);
+              }) {}
 
 int EventLog::open() {
     if (config_.log_level == LogLevel::none) return 0;
@@ -56,7 +82,7 @@ int EventLog::write_line(LogLevel level, std::string_view text) {
 
 int EventLog::write_locked(LogLevel level, std::string_view text) {
     if (!file_.is_open()) return 0;
-    return file_.write_line(format_log_line(level, local_now(), text)) ? 0 : 1;
+    return writer_.write(level, local_now(), text);
 }
 
 void EventLog::close() {

@@ -9,11 +9,17 @@
 #include <string_view>
 
 #include "platform/file_io.h"
+#include "server/runtime/log_writer.h"
 #include "server/runtime/server_config.h"
 
 namespace kesto::server {
 
-// "%c %02i/%02i/%02i  %02i:%02i:%02i  %s\r\n": '!' marks a FATAL line.
+// Control bytes of `text` as visible escapes: CR, LF and TAB as \r, \n and \t, the
+// others below 0x20 and DEL as \xNN. Text without control bytes is returned unchanged.
+[[nodiscard]] std::string escape_control_bytes(std::string_view text);
+
+// "%c %02i/%02i/%02i  %02i:%02i:%02i  %s\r\n": '!' marks a FATAL line. The text is
+// escaped, so client data in it can never start a line of its own.
 [[nodiscard]] std::string format_log_line(LogLevel level, const std::tm& local_time,
                                           std::string_view text);
 
@@ -23,12 +29,13 @@ namespace kesto::server {
 // The open log file. Thread safe (the window's thread and the start-up thread).
 class EventLog {
   public:
-    explicit EventLog(const ServerConfig& config) : config_(config) {}
+    explicit EventLog(const ServerConfig& config);
 
     // 0 on success (also for level NONE, which opens nothing); 1 when the file cannot
     // be opened or "Logging started." cannot be written.
     [[nodiscard]] int open();
-    // 1 when the line could not be written; 0 otherwise (also when filtered out).
+    // 1 when the line could not be written; 0 otherwise (also when filtered out, and
+    // when it was dropped for a full disk).
     [[nodiscard]] int write_line(LogLevel level, std::string_view text);
     // Writes "Logging stopped." once and closes the file; harmless when closed.
     void close();
@@ -41,6 +48,7 @@ class EventLog {
     const ServerConfig& config_;
     std::mutex mutex_;
     platform::AppendFile file_;
+    LogLineWriter writer_;
 };
 
 // The one logging entry point of the server's threads: filters by level, then hands

@@ -65,31 +65,69 @@ void ServerProcess::fail(const char* message) {
 
 void ServerProcess::startup_thread() {
     if (command_line_.stop) {
-        switch (platform::request_stop(program_folder_)) {
-            case platform::StopOutcome::stopped:
-                break;
-            case platform::StopOutcome::not_running:
-                fail("Can not shutdown server, since it isn't running.");
-                break;
-            case platform::StopOutcome::refused:
-                fail("The running server refused the stop request.");
-                break;
-            case platform::StopOutcome::no_answer:
-                fail("The running server did not answer the stop request.");
-                break;
-        }
-    } else {
-        const int error = endpoint_.bind(program_folder_);
-        if (error == EADDRINUSE) {
-            fail("Server is already running!");
-        } else if (error != 0) {
-            fail("Unable to create the control endpoint.");
-        } else {
-            endpoint_.start([this] { loop_.send(kCmdStop, nullptr); });
-            serve();
-        }
+        stop_running_server();
+    } else if (claim_endpoint()) {
+        endpoint_.start([this] { loop_.send(kCmdStop, nullptr); });
+        serve();
     }
     loop_.send(kCmdStop, nullptr);
+}
+
+void ServerProcess::stop_running_server() {
+    switch (platform::request_stop(program_folder_)) {
+        case platform::StopOutcome::stopped:
+            break;
+        case platform::StopOutcome::not_running:
+            fail("Can not shutdown server, since it isn't running.");
+            break;
+        case platform::StopOutcome::refused:
+            fail("The running server refused the stop request.");
+            break;
+        case platform::StopOutcome::no_answer:
+            fail("The running server did not answer the stop request.");
+            break;
+        case platform::StopOutcome::foreign_user:
+            fail(
+                "Another user's process holds this program folder's control name; nothing "
+                "was stopped.");
+            break;
+        case platform::StopOutcome::not_a_server:
+            fail(
+                "A process that is not a KESTO FTP server holds this program folder's control "
+                "name; nothing was stopped.");
+            break;
+    }
+}
+
+bool ServerProcess::claim_endpoint() {
+    // A holder that has just ended frees the name: bind again, a few times.
+    platform::Presence holder = platform::Presence::none;
+    for (int attempt = 0; attempt < 3 && holder == platform::Presence::none; ++attempt) {
+        const int error = endpoint_.bind(program_folder_);
+        if (error == 0) return true;
+        if (error != EADDRINUSE) {
+            fail("Unable to create the control endpoint.");
+            return false;
+        }
+        holder = platform::probe_server(program_folder_);
+    }
+    switch (holder) {
+        case platform::Presence::server:
+            fail("Server is already running!");
+            break;
+        case platform::Presence::foreign_user:
+            fail(
+                "Another user's process holds this program folder's control name; the server "
+                "cannot start.");
+            break;
+        case platform::Presence::not_a_server:
+        case platform::Presence::none:
+            fail(
+                "A process that is not a KESTO FTP server holds this program folder's control "
+                "name; the server cannot start.");
+            break;
+    }
+    return false;
 }
 
 void ServerProcess::serve() {

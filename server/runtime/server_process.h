@@ -38,6 +38,9 @@ class ServerProcess {
     void handle_stop();
     void handle_log(int command, const std::string& text);
     void startup_thread();
+    void stop_running_server();
+    // Binds the folder's name; when it is held, says by whom and returns false.
+    bool claim_endpoint();
     void serve();
     void fail(const char* message);
 

@@ -11,6 +11,7 @@
 
 #include "platform/net.h"
 #include "profile/profile_file.h"
+#include "server/formats/ebcdic.h"
 #include "test_server.h"
 
 using namespace kesto::test;
@@ -29,13 +30,14 @@ void reset_connection(UniqueFd& fd) {
 
 class Faults : public ::testing::Test {
   protected:
-    void start(const std::string& extra = "", long file_size_limit = 0) {
+    void start(const std::string& extra = "", long file_size_limit = 0,
+               const std::string& log_level = "FATAL") {
         files_ = fs::canonical(folder_.path()) / "files";
         fs::create_directories(files_ / "SUB");
         write_file(files_ / "BIG.BIN", std::string(32 << 20, 'b'));
         write_file(folder_.accounts(),
                    "[USERU]\r\nNAME=u\r\nPASS=pw\r\nROOT=yes\r\nPATH=" + files_.string() + "\r\n");
-        server_ = std::make_unique<ServerUnderTest>(folder_, "FATAL", extra, file_size_limit);
+        server_ = std::make_unique<ServerUnderTest>(folder_, log_level, extra, file_size_limit);
         ASSERT_TRUE(server_->ready());
     }
     std::unique_ptr<FtpConnection> login() {
@@ -110,6 +112,33 @@ TEST_F(Faults, FullDiskAnswers452AndTheServerGoesOn) {
     small.reset();
     EXPECT_EQ(c->reply(), "226 Transfer complete.\r\n");
     EXPECT_TRUE(server_->running());
+}
+
+// A send error logs the start of the block that failed. A file crafted so that its
+// EBCDIC form reads as a log line must not add a line of its own to the log.
+TEST_F(Faults, DataInASendErrorLineCannotForgeALogLine) {
+    start("", 0, "INFORMATIONAL");
+    const std::string forged = "\r\n! 01/01/26  00:00:00  FORGED\r\n";
+    std::string wire = forged + std::string(64 - forged.size(), 'x');
+    std::string stored;
+    for (const char c : wire)
+        stored += static_cast<char>(kesto::formats::ebcdic_to_ascii[static_cast<unsigned char>(c)]);
+    std::string content;
+    while (content.size() < (8u << 20)) content += stored;  // every block starts alike
+    write_file(files_ / "CRAFTED.TXT", content);
+
+    auto c = login();
+    EXPECT_EQ(c->command("TYPE E"), kOkay);
+    UniqueFd data = open_passive(*c);
+    EXPECT_EQ(c->command("RETR CRAFTED.TXT").substr(0, 3), "150");
+    char buf[4096];
+    ASSERT_GT(kesto::platform::receive_some(data.get(), buf, sizeof buf), 0);
+    reset_connection(data);
+    EXPECT_EQ(c->reply(), "426 Connection closed; transfer aborted.\r\n");
+
+    const std::string log = read_file(folder_.log());
+    EXPECT_EQ(log.find("\r\n! 01/01/26"), std::string::npos);
+    EXPECT_NE(log.find("<<\\r\\n! 01/01/26  00:00:00  FORGED\\r\\nxx"), std::string::npos) << log;
 }
 
 TEST_F(Faults, AllSlotsTakenThenAllFreed) {

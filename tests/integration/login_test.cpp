@@ -74,6 +74,24 @@ TEST_F(Login, WrongPasswordKeepsTheConnectionAndNoPasswordIsLogged) {
     EXPECT_NE(text.find("C->S: PASS ****\r\n"), std::string::npos);
 }
 
+TEST_F(Login, MalformedPassLinesAreMaskedInTheTrace) {
+    auto c = connect();
+    c->command("USER john");
+    for (const std::string line : {"PASS\tTABBED", "PASSGLUED", "PASS:COLON", "  pass  lower"}) {
+        c->command(line);
+    }
+    const std::string text = log();
+    for (const char* secret : {"TABBED", "GLUED", "COLON", "LOWER"}) {
+        EXPECT_EQ(text.find(secret), std::string::npos) << secret;
+    }
+    std::size_t masked = 0;
+    for (auto at = text.find("C->S: PASS ****\r\n"); at != std::string::npos;
+         at = text.find("C->S: PASS ****\r\n", at + 1)) {
+        ++masked;
+    }
+    EXPECT_EQ(masked, 4u);
+}
+
 TEST_F(Login, StrayPassAndUserLogOut) {
     auto c = connect();
     EXPECT_EQ(c->command("PASS x"), "503 Bad sequence of commands.\r\n");

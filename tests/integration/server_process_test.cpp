@@ -1,7 +1,11 @@
 // The server process: single instance, stop switch, start-up failures, the event log.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <chrono>
+
+#include "name_holder.h"
 #include "test_server.h"
 
 using namespace kesto::test;
@@ -47,6 +51,58 @@ TEST(ServerProcess, SecondServerIsRefusedAndStopSwitchStopsTheFirst) {
     EXPECT_EQ(again.exit_status, 1);
     EXPECT_EQ(again.stderr_text,
               "KESTO FTP Server: Can not shutdown server, since it isn't running.\n");
+}
+
+TEST(ServerProcess, AHolderOfTheNameThatIsNotAServerIsReportedNotObeyed) {
+    ProgramFolder folder;
+    folder.write_config(free_port());
+    const std::string prefix =
+        "KESTO FTP Server: A process that is not a KESTO FTP server holds "
+        "this program folder's control name; ";
+    for (const std::string answer : {"", "\x01"}) {  // silent; the "allowed" of older servers
+        NameHolder holder(folder.path().string(), answer);
+        ASSERT_TRUE(holder.holding());
+        const RunResult start = run_kftpd(folder, {folder.config().string()});
+        EXPECT_EQ(start.exit_status, 1);
+        EXPECT_EQ(start.stderr_text, prefix + "the server cannot start.\n");
+        const RunResult stop = run_kftpd(folder, {"-s"});
+        EXPECT_EQ(stop.exit_status, 1);
+        EXPECT_EQ(stop.stderr_text, prefix + "nothing was stopped.\n");
+    }
+    EXPECT_FALSE(fs::exists(folder.log()));
+}
+
+// Only root can hold the name as another user; CI runs as root.
+TEST(ServerProcess, AnotherUsersHolderIsNeverBelieved) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to run a holder as another user";
+    ProgramFolder folder;
+    folder.write_config(free_port());
+    // It answers probes and stops exactly as a server does: only its user id gives it away.
+    ForeignHolder holder(folder.path().string(), 65534);
+    ASSERT_TRUE(holder.holding());
+    const std::string prefix =
+        "KESTO FTP Server: Another user's process holds this program folder's control name; ";
+    const RunResult start = run_kftpd(folder, {folder.config().string()});
+    EXPECT_EQ(start.exit_status, 1);
+    EXPECT_EQ(start.stderr_text, prefix + "the server cannot start.\n");
+    const RunResult stop = run_kftpd(folder, {"-s"});
+    EXPECT_EQ(stop.exit_status, 1);
+    EXPECT_EQ(stop.stderr_text, prefix + "nothing was stopped.\n");
+}
+
+TEST(ServerProcess, SilentPeersOnTheNameDoNotDelayTheStopSwitch) {
+    ProgramFolder folder;
+    ServerUnderTest server(folder);
+    ASSERT_TRUE(server.ready());
+    std::vector<kesto::platform::UniqueFd> crowd;
+    for (int i = 0; i < 40; ++i) crowd.push_back(silent_connection(folder.path().string()));
+    const auto begin = std::chrono::steady_clock::now();
+    const RunResult stop = run_kftpd(folder, {"-s"});
+    // Served one by one, the silent peers held a stop for 2 s each.
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, 8s);
+    EXPECT_EQ(stop.exit_status, 0);
+    EXPECT_EQ(stop.stderr_text, "");
+    EXPECT_EQ(server.wait_exit(), 0);
 }
 
 TEST(ServerProcess, StopThenStartAtOnceBindsAgain) {
@@ -114,6 +170,34 @@ TEST(ServerProcess, BusyPortIsReported) {
     EXPECT_TRUE(contains(log, "  (Listener) Unable to bind socket.\r\n! ")) << log;
     EXPECT_TRUE(contains(log, "  (Listener) Listener terminated.\r\n! ")) << log;
     EXPECT_TRUE(ends_with(log, "Logging stopped.\r\n"));
+}
+
+TEST(ServerProcess, AFullDiskForTheLogDoesNotStopTheServer) {
+    ProgramFolder folder;
+    fs::create_symlink("/dev/full", folder.log());  // every write fails with ENOSPC
+    ServerUnderTest server(folder);
+    ASSERT_TRUE(server.ready());
+    FtpConnection c(server.port());
+    EXPECT_EQ(c.reply().substr(0, 4), "220-");
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(c.command("NOOP"), "200 Command okay.\r\n");
+    EXPECT_TRUE(server.running());
+    const RunResult stop = run_kftpd(folder, {"-s"});
+    EXPECT_EQ(stop.exit_status, 0);
+    EXPECT_EQ(server.wait_exit(), 0);
+}
+
+TEST(ServerProcess, ABrokenLogStillStopsTheServer) {
+    ProgramFolder folder;
+    // The file-size limit fails log writes with EFBIG once the log passes 2 KiB.
+    ServerUnderTest server(folder, "EXTREME", "", 2048);
+    ASSERT_TRUE(server.ready());
+    FtpConnection c(server.port());
+    c.reply();
+    for (int i = 0; i < 200 && c.command("NOOP") == "200 Command okay.\r\n"; ++i) {
+    }
+    EXPECT_EQ(server.wait_exit(), 1);
+    EXPECT_TRUE(contains(read_file(folder.path() / "stderr.txt"),
+                         "KESTO FTP Server: Error writing to the log file, -service aborting.\n"));
 }
 
 TEST(ServerProcess, LogLevelNoneCreatesNoFile) {

@@ -1,8 +1,9 @@
-// The event log's line format and level filter.
+// The event log's line format, its escaping of control bytes, and the level filter.
 #include "server/runtime/event_log.h"
 
 #include <gtest/gtest.h>
 
+using kesto::server::escape_control_bytes;
 using kesto::server::format_log_line;
 using kesto::server::log_level_passes;
 using kesto::server::LogLevel;
@@ -46,4 +47,20 @@ TEST(EventLogFormat, LevelFilter) {
     EXPECT_TRUE(log_level_passes(LogLevel::informational, LogLevel::informational));
     EXPECT_FALSE(log_level_passes(LogLevel::informational, LogLevel::extreme));
     EXPECT_TRUE(log_level_passes(LogLevel::extreme, LogLevel::extreme));
+}
+
+TEST(EventLogEscaping, ControlBytesBecomeVisibleEscapes) {
+    EXPECT_EQ(escape_control_bytes("a\rb\nc\td"), "a\\rb\\nc\\td");
+    EXPECT_EQ(escape_control_bytes(std::string("\x00\x01\x1b[2J\x1f\x7f", 8)),
+              "\\x00\\x01\\x1B[2J\\x1F\\x7F");
+    // Everything else is kept as it is: blanks, backslashes, bytes of other code pages.
+    const std::string plain = " ~\\ C:\\NC\\P1.NC \xe4\x80\xff";
+    EXPECT_EQ(escape_control_bytes(plain), plain);
+}
+
+TEST(EventLogEscaping, TextCannotStartALineOfItsOwn) {
+    const std::string line = format_log_line(LogLevel::informational, fixed_time(),
+                                             "<<x\r\n! 01/01/26  00:00:00  Logging stopped.\r\n>>");
+    EXPECT_EQ(line,
+              "  05/03/08  07:04:09  <<x\\r\\n! 01/01/26  00:00:00  Logging stopped.\\r\\n>>\r\n");
 }
