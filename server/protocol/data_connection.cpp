@@ -68,8 +68,13 @@ platform::Ipv4Address passive_address(const Session& s) {
 
 bool open_data_connection(Session& s, platform::UniqueFd& data) {
     const bool opened = s.passive_pending ? accept_passive(s, data) : connect_active(s, data);
-    if (!opened) s.reply(425, kCannotOpen);
-    return opened;
+    if (!opened) {
+        s.reply(425, kCannotOpen);
+        return false;
+    }
+    // Listings are sent blocking: a reader that stops reading must not hold the session.
+    platform::set_send_limit(data.get(), s.context.config.idle_timeout_seconds * 1000);
+    return true;
 }
 
 void close_data_connection(Session& s, platform::UniqueFd& data) {
