@@ -97,9 +97,10 @@ struct DataResult {
 [[nodiscard]] DataResult connect_data(const Endpoint& local, const Endpoint& remote, int timeout_ms,
                                       UniqueFd& out);
 
-// A non-blocking listening socket on every local address and a port of the system's
-// choice (backlog 1); `port` receives the port.
-[[nodiscard]] DataResult listen_passive(UniqueFd& out, std::uint16_t& port);
+// A non-blocking listening socket on `local` (all zero: every local address) and a port
+// of the system's choice (backlog 1); `port` receives the port.
+[[nodiscard]] DataResult listen_passive(const Ipv4Address& local, UniqueFd& out,
+                                        std::uint16_t& port);
 
 // Accepts one connection from `client` within `timeout_ms`; connections from other
 // addresses are closed and the wait goes on.

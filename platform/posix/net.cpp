@@ -255,10 +255,10 @@ DataResult connect_data(const Endpoint& local, const Endpoint& remote, int timeo
     return connect_once(any_port, remote, remaining_ms(deadline), out);
 }
 
-DataResult listen_passive(UniqueFd& out, std::uint16_t& port) {
+DataResult listen_passive(const Ipv4Address& local, UniqueFd& out, std::uint16_t& port) {
     UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!fd) return {DataStage::create, errno};
-    sockaddr_in sa = to_sockaddr(Endpoint{});
+    sockaddr_in sa = to_sockaddr(Endpoint{local, 0});
     if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
         return {DataStage::bind, errno};
     }

@@ -115,7 +115,9 @@ void cmd_pasv(Session& s, std::string_view rest) {
     }
     leave_passive_mode(s);
     std::uint16_t port = 0;
-    const platform::DataResult r = platform::listen_passive(s.passive_socket, port);
+    // Only where the client reached the server: not on every interface of the machine.
+    const platform::DataResult r =
+        platform::listen_passive(platform::local_address(s.control), s.passive_socket, port);
     if (r.stage != platform::DataStage::ok) {
         if (r.stage != platform::DataStage::create)
             log_data_failure(s, "CCS", "Socket receive error:", r);

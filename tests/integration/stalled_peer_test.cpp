@@ -1,5 +1,6 @@
 // Peers that stop reading, and peers that never log in, against the running server:
-// each loses its session within its limit and frees its slot.
+// each loses its session within its limit and frees its slot; passive sockets listen
+// only where the client reached the server.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -184,4 +185,27 @@ TEST_F(StalledPeers, LoginLimitEndsStrangersWhileALoggedInReaderMayPause) {
     reader.send_line("NOOP");
     EXPECT_TRUE(reader.read_until("200 Command okay.\r\n"));
     EXPECT_EQ(read_file(folder_.log()).find(kTimedOutSend), std::string::npos);
+}
+
+TEST_F(StalledPeers, PassiveSocketListensOnlyWhereTheClientReachedTheServer) {
+    // Configured 127.0.0.1, and every address (the control connection's own is used).
+    for (const char* address : {"", "SYSTEM_ADDRESS=0.0.0.0\r\n"}) {
+        SCOPED_TRACE(address);
+        server_.reset();
+        start(address);
+        FtpConnection control(server_->port());
+        control.reply();
+        ASSERT_TRUE(control.login("U", "pw"));
+        const std::string reply = control.command("PASV");
+        EXPECT_TRUE(reply.starts_with("227 Entering Passive Mode (127,0,0,1,")) << reply;
+        const auto port = static_cast<std::uint16_t>(passive_port(reply));
+        UniqueFd other;
+        EXPECT_EQ(kesto::platform::connect_tcp({{{127, 0, 0, 2}}, port}, 5000, other),
+                  ECONNREFUSED);
+        UniqueFd data;
+        ASSERT_EQ(kesto::platform::connect_tcp({{{127, 0, 0, 1}}, port}, 5000, data), 0);
+        EXPECT_EQ(control.command("NLST").substr(0, 4), "150 ");
+        EXPECT_EQ(read_all(data.get()).size(), 1000u * 152);
+        EXPECT_EQ(control.reply(), "226 Transfer complete.\r\n");
+    }
 }
