@@ -55,8 +55,16 @@ class Acceptor {
     bool closed_ = false;
 };
 
-// Sends all of `data`; 0 or errno.
+// Sends all of `data`; 0 or errno. On a socket with a send limit, ETIMEDOUT when no
+// byte could be sent within it.
 [[nodiscard]] int send_all(int socket, const void* data, std::size_t size);
+
+// Gives `socket` a send limit: a time in which not one byte moves, for send_all and
+// any blocking send (kept as SO_SNDTIMEO); 0 or less: none.
+void set_send_limit(int socket, int timeout_ms);
+
+// Ends sending on `socket`; later sends fail at once instead of waiting.
+void stop_sending(int socket);
 
 // One receive; the count, 0 when the peer closed, -1 with errno set on failure.
 [[nodiscard]] long receive_some(int socket, void* buffer, std::size_t size);
@@ -89,9 +97,10 @@ struct DataResult {
 [[nodiscard]] DataResult connect_data(const Endpoint& local, const Endpoint& remote, int timeout_ms,
                                       UniqueFd& out);
 
-// A non-blocking listening socket on every local address and a port of the system's
-// choice (backlog 1); `port` receives the port.
-[[nodiscard]] DataResult listen_passive(UniqueFd& out, std::uint16_t& port);
+// A non-blocking listening socket on `local` (all zero: every local address) and a port
+// of the system's choice (backlog 1); `port` receives the port.
+[[nodiscard]] DataResult listen_passive(const Ipv4Address& local, UniqueFd& out,
+                                        std::uint16_t& port);
 
 // Accepts one connection from `client` within `timeout_ms`; connections from other
 // addresses are closed and the wait goes on.

@@ -1,5 +1,7 @@
 #include "platform/net.h"
 
+#include "platform/file_transfer.h"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -7,6 +9,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -58,6 +61,14 @@ bool is_per_connection_error(int error) {
         default:
             return false;
     }
+}
+
+// The limit set_send_limit keeps in the socket; 0: none.
+int send_limit_ms(int socket) {
+    timeval limit{};
+    socklen_t len = sizeof limit;
+    if (::getsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, &len) != 0) return 0;
+    return static_cast<int>(limit.tv_sec * 1000 + limit.tv_usec / 1000);
 }
 
 }  // namespace
@@ -119,17 +130,32 @@ void Acceptor::close() {
 }
 
 int send_all(int socket, const void* data, std::size_t size) {
-    const char* p = static_cast<const char*>(data);
-    while (size > 0) {
-        ssize_t n = ::send(socket, p, size, MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        p += n;
-        size -= static_cast<std::size_t>(n);
+    // Room is awaited with poll, as transfers await it: a blocking send under SO_SNDTIMEO
+    // takes a few more bytes into a full buffer now and then, and each time its limit
+    // starts again, so a peer that never reads would be held for several limits.
+    int error = 0;
+    switch (
+        send_within(socket, static_cast<const char*>(data), size, send_limit_ms(socket), error)) {
+        case StreamStatus::done:
+            return 0;
+        case StreamStatus::timed_out:
+            return ETIMEDOUT;
+        default:
+            return error;
     }
-    return 0;
+}
+
+void set_send_limit(int socket, int timeout_ms) {
+    timeval limit{};
+    if (timeout_ms > 0) {
+        limit.tv_sec = timeout_ms / 1000;
+        limit.tv_usec = (timeout_ms % 1000) * 1000;
+    }
+    (void)::setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+}
+
+void stop_sending(int socket) {
+    (void)::shutdown(socket, SHUT_WR);
 }
 
 long receive_some(int socket, void* buffer, std::size_t size) {
@@ -229,10 +255,10 @@ DataResult connect_data(const Endpoint& local, const Endpoint& remote, int timeo
     return connect_once(any_port, remote, remaining_ms(deadline), out);
 }
 
-DataResult listen_passive(UniqueFd& out, std::uint16_t& port) {
+DataResult listen_passive(const Ipv4Address& local, UniqueFd& out, std::uint16_t& port) {
     UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!fd) return {DataStage::create, errno};
-    sockaddr_in sa = to_sockaddr(Endpoint{});
+    sockaddr_in sa = to_sockaddr(Endpoint{local, 0});
     if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
         return {DataStage::bind, errno};
     }

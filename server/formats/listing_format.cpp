@@ -45,13 +45,14 @@ const char* month_abbreviation(const std::tm& local) {
     return month < kMonths.size() ? kMonths[month] : "???";
 }
 
-int full_year(const std::tm& local) {
-    return local.tm_year + 1900;
+// In 64 bits: localtime_r gives tm_year up to INT_MAX, where adding 1900 overflows.
+std::int64_t full_year(const std::tm& local) {
+    return std::int64_t{local.tm_year} + 1900;
 }
 
 // 2008 gives 08; taken modulo 100 so that years past 2099 keep two digits.
 int two_digit_year(const std::tm& local) {
-    return ((full_year(local) % 100) + 100) % 100;
+    return static_cast<int>(((full_year(local) % 100) + 100) % 100);
 }
 
 struct TwelveHour {
@@ -94,7 +95,7 @@ std::string extension_field(std::string_view name) {
 
 bool convertible(std::time_t t, std::tm& out) {
     if (localtime_r(&t, &out) == nullptr) return false;
-    const int year = full_year(out);
+    const std::int64_t year = full_year(out);
     return year >= 1 && year <= kMaxYear;
 }
 
@@ -172,8 +173,9 @@ std::string winnt4_line(const DirEntry& entry, const std::tm& local) {
 std::string okuma_line(const DirEntry& entry, const std::tm& local) {
     FieldBuffer fields{};
     std::snprintf(fields.data(), fields.size(),
-                  "----------   1 owner     group%16lld %s %02d %04d ", as_printed(entry.size),
-                  month_abbreviation(local), local.tm_mday, full_year(local));
+                  "----------   1 owner     group%16lld %s %02d %04lld ", as_printed(entry.size),
+                  month_abbreviation(local), local.tm_mday,
+                  static_cast<long long>(full_year(local)));
     return with_name(fields, entry.name);
 }
 

@@ -23,12 +23,21 @@ std::string socket_error_line(const char* tag, int error) {
     return text;
 }
 
+// Sends all of `data`; 0 or errno. After a timed-out send, part of a line may have gone
+// out and the peer is not reading: the socket takes no more, so that the replies of the
+// session's end fail at once instead of waiting out the limit again.
+int send_bounded(int socket, const char* data, std::size_t size) {
+    const int error = platform::send_all(socket, data, size);
+    if (error == ETIMEDOUT) platform::stop_sending(socket);
+    return error;
+}
+
 }  // namespace
 
 int send_text(const LogPoster& log, int socket, std::string_view text) {
     if (text.size() > kReplyLineLimit) return 1;
     if (text.empty()) return 0;
-    const int error = platform::send_all(socket, text.data(), text.size());
+    const int error = send_bounded(socket, text.data(), text.size());
     if (error == 0) return 0;
     log.post(LogLevel::informational, socket_error_line("SSR", error));
     return 2;
@@ -47,7 +56,7 @@ int send_reply(const LogPoster& log, const std::string& tag, int socket, int cod
 }
 
 int send_block(const LogPoster& log, int socket, const char* data, std::size_t count) {
-    const int error = platform::send_all(socket, data, count);
+    const int error = send_bounded(socket, data, count);
     if (error == 0) return 0;
     if (log.wants(LogLevel::informational)) {
         // The data is shown as text, as far as its first zero byte.

@@ -68,8 +68,13 @@ platform::Ipv4Address passive_address(const Session& s) {
 
 bool open_data_connection(Session& s, platform::UniqueFd& data) {
     const bool opened = s.passive_pending ? accept_passive(s, data) : connect_active(s, data);
-    if (!opened) s.reply(425, kCannotOpen);
-    return opened;
+    if (!opened) {
+        s.reply(425, kCannotOpen);
+        return false;
+    }
+    // Listings are sent blocking: a reader that stops reading must not hold the session.
+    platform::set_send_limit(data.get(), s.context.config.idle_timeout_seconds * 1000);
+    return true;
 }
 
 void close_data_connection(Session& s, platform::UniqueFd& data) {
@@ -110,7 +115,9 @@ void cmd_pasv(Session& s, std::string_view rest) {
     }
     leave_passive_mode(s);
     std::uint16_t port = 0;
-    const platform::DataResult r = platform::listen_passive(s.passive_socket, port);
+    // Only where the client reached the server: not on every interface of the machine.
+    const platform::DataResult r =
+        platform::listen_passive(platform::local_address(s.control), s.passive_socket, port);
     if (r.stage != platform::DataStage::ok) {
         if (r.stage != platform::DataStage::create)
             log_data_failure(s, "CCS", "Socket receive error:", r);

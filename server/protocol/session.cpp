@@ -24,6 +24,12 @@ int idle_timeout_ms(const ServerConfig& config) {
     return config.idle_timeout_seconds > 0 ? config.idle_timeout_seconds * 1000 : -1;
 }
 
+// The wait for a command line and each send: a shorter limit until the client logs in.
+int session_limit_ms(const Session& s) {
+    return s.logged_in ? idle_timeout_ms(s.context.config)
+                       : login_limit_seconds(s.context.config) * 1000;
+}
+
 bool greet(Session& s) {
     return s.reply(220, kGreeting, true) && s.reply(220, kCopyright);
 }
@@ -32,8 +38,9 @@ void run_command_loop(Session& s) {
     CommandReader reader;
     std::string raw;
     while (s.running) {
-        const ReadStatus status = reader.read_command_line(s.context.log, s.control, raw,
-                                                           idle_timeout_ms(s.context.config));
+        const int limit_ms = session_limit_ms(s);
+        platform::set_send_limit(s.control, limit_ms);  // a login or REIN changes it
+        const ReadStatus status = reader.read_command_line(s.context.log, s.control, raw, limit_ms);
         if (status == kReceiveFailed) break;
         if (status == kReadTimedOut) {
             s.log(LogLevel::informational, "Idle time-out.");
@@ -101,6 +108,7 @@ void run_session(ServerContext& context, ClientSlot& slot) {
     platform::configure_control_socket(control.get());
     {
         Session session(context, slot, control.get());
+        platform::set_send_limit(session.control, session_limit_ms(session));
         session.running = greet(session);
         run_command_loop(session);
         session.log(LogLevel::informational, "Client is terminated.");

@@ -1,5 +1,6 @@
 #include "server/runtime/server_config.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstdlib>
 
@@ -127,6 +128,8 @@ LineResult apply_line(std::string_view line, ServerConfig& config) {
          [](auto v, auto& c) { return apply_number(v, 0, 86400, c.idle_timeout_seconds); }},
         {"DATA_TIMEOUT=",
          [](auto v, auto& c) { return apply_number(v, 1, 3600, c.data_timeout_seconds); }},
+        {"LOGIN_TIMEOUT=",
+         [](auto v, auto& c) { return apply_number(v, 1, 3600, c.login_timeout_seconds); }},
     };
     for (const Key& key : kKeys) {
         if (line.substr(0, key.prefix.size()) != key.prefix) continue;
@@ -148,6 +151,11 @@ std::string_view next_piece(std::string_view& content) {
 }
 
 }  // namespace
+
+int login_limit_seconds(const ServerConfig& config) {
+    const int idle = config.idle_timeout_seconds;
+    return idle > 0 ? std::min(idle, config.login_timeout_seconds) : config.login_timeout_seconds;
+}
 
 int parse_server_config(std::string_view content, ServerConfig& config) {
     bool error = false;

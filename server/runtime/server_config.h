@@ -32,7 +32,12 @@ struct ServerConfig {
     std::uint16_t port = 21;
     int idle_timeout_seconds = 900;  // 0: none
     int data_timeout_seconds = 60;
+    int login_timeout_seconds = 60;  // before login; never longer than a set idle limit
 };
+
+// The limit before login in seconds: LOGIN_TIMEOUT, or IDLE_TIMEOUT where that is set
+// and shorter.
+[[nodiscard]] int login_limit_seconds(const ServerConfig& config);
 
 // Scans the file line by line whatever its sections. Returns 0 when the file was
 // read and every recognised line was well formed, 1 otherwise.

@@ -34,6 +34,7 @@ TEST(ServerConfig, DefaultsWhenNoKeyIsPresent) {
     EXPECT_EQ(c.port, 21);
     EXPECT_EQ(c.idle_timeout_seconds, 900);
     EXPECT_EQ(c.data_timeout_seconds, 60);
+    EXPECT_EQ(c.login_timeout_seconds, 60);
 }
 
 TEST(ServerConfig, KeysAreFoundInAnySectionAndNormalised) {
@@ -65,11 +66,28 @@ TEST(ServerConfig, BadOrEmptyValuesSetTheErrorFlag) {
     for (const char* bad :
          {"LOG_LEVEL=\n", "LOG_LEVEL=LOUD\n", "SYSTEM_TYPE=VMS\n", "SYSTEM_PORT=0\n",
           "SYSTEM_PORT=65536\n", "SYSTEM_PORT=21x\n", "IDLE_TIMEOUT=-1\n", "IDLE_TIMEOUT=86401\n",
-          "DATA_TIMEOUT=0\n", "DATA_TIMEOUT=3601\n", "FTPUSER=a,b\n", "LOG_FILENAME=\n"}) {
+          "DATA_TIMEOUT=0\n", "DATA_TIMEOUT=3601\n", "FTPUSER=a,b\n", "LOG_FILENAME=\n",
+          "LOGIN_TIMEOUT=0\n", "LOGIN_TIMEOUT=3601\n", "LOGIN_TIMEOUT=5s\n"}) {
         EXPECT_EQ(parse_fresh(bad), 1) << bad;
     }
     EXPECT_EQ(parse_fresh("LOG_FILENAME=" + std::string(128, 'x') + "\n"), 1);
     EXPECT_EQ(parse_fresh("LOG_FILENAME=" + std::string(127, 'x') + "\n"), 0);
+}
+
+TEST(ServerConfig, LoginTimeoutIsReadLikeTheOtherLimitsAndNeverPassesTheIdleLimit) {
+    using kesto::server::login_limit_seconds;
+    ServerConfig c;
+    EXPECT_EQ(parse(" login_timeout = 3600 \r\nIDLE_TIMEOUT=0\r\n", c), 0);
+    EXPECT_EQ(c.login_timeout_seconds, 3600);
+    EXPECT_EQ(login_limit_seconds(c), 3600);  // no idle limit: LOGIN_TIMEOUT alone
+    EXPECT_EQ(parse("IDLE_TIMEOUT=3\n", c), 0);
+    EXPECT_EQ(login_limit_seconds(c), 3);
+    EXPECT_EQ(parse("LOGIN_TIMEOUT=1\n", c), 0);
+    EXPECT_EQ(login_limit_seconds(c), 1);
+    // Out of range: the flag is set and the value stays as it was.
+    ServerConfig d;
+    EXPECT_EQ(parse("LOGIN_TIMEOUT=0\n", d), 1);
+    EXPECT_EQ(d.login_timeout_seconds, 60);
 }
 
 TEST(ServerConfig, FtpUserEntries) {

@@ -135,9 +135,13 @@ TEST_F(ListingTest, LocalTimeFollowsSummerTime) {
 }
 
 TEST_F(ListingTest, UnconvertibleTimesShowTheEpoch) {
+    // The last second localtime_r converts here has tm_year INT_MAX: the year must not
+    // overflow on its way to the range check (the sanitizer build stops there).
+    constexpr std::int64_t kLastConvertible = 67768036191673199;
     for (std::int64_t t :
          {std::numeric_limits<std::int64_t>::max(), std::numeric_limits<std::int64_t>::min(),
-          std::int64_t{253402300800}}) {  // year 10000
+          std::int64_t{253402300800},  // year 10000
+          kLastConvertible, kLastConvertible - std::int64_t{100} * 31556952}) {
         EXPECT_EQ(fmt::unix_line(file("X"), fmt::listing_local_time(t)),
                   "-rw-rw-rw-   1 ftpd     ftpd           0 Jan 01 01:00 X\r\n")
             << t;
