@@ -101,13 +101,6 @@ bool convertible(std::time_t t, std::tm& out) {
 
 }  // namespace
 
-SystemType system_type_from_name(std::string_view sys) {
-    if (iequals(sys, "OKUMA")) return SystemType::OKUMA;
-    if (iequals(sys, "UNKNOWN")) return SystemType::UNKNOWN;
-    if (iequals(sys, "WINNT4")) return SystemType::WINNT4;
-    return SystemType::UNIX;
-}
-
 std::tm listing_local_time(std::int64_t mtime) {
     std::tm local{};
     if (std::in_range<std::time_t>(mtime) && convertible(static_cast<std::time_t>(mtime), local)) {

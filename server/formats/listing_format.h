@@ -14,13 +14,13 @@
 #include <string_view>
 #include <vector>
 
+#include "settings/vocabulary.h"
+
 namespace kesto::formats {
 
-// An account's listing emulation, from the key SYS of its section.
-enum class SystemType : int { UNIX = 1, UNKNOWN = 2, WINNT4 = 4, OKUMA = 5 };
-
-// "OKUMA", "UNKNOWN" and "WINNT4" in any case; every other word, empty included, is UNIX.
-[[nodiscard]] SystemType system_type_from_name(std::string_view sys);
+// An account's listing emulation, a word of the configuration.
+using settings::system_type_from_name;
+using settings::SystemType;
 
 // The listing a command asks for.
 enum class ListingKind : int {

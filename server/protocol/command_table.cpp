@@ -79,7 +79,7 @@ Match find_command(std::string_view line) {
 
 // The shared checks of the table, in the order clients see them.
 bool passes_access_rules(Session& s, const CommandRow& row) {
-    if (row.refused_to_read_only && s.read_only) {
+    if (row.refused_to_read_only && s.account.read_only) {
         s.reply(530, "User access denied.");
         return false;
     }

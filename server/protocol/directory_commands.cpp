@@ -31,8 +31,8 @@ void change_directory(Session& s, std::string_view target, int ok_code, const ch
 // UNIX and OKUMA clients expect '/' separators and no drive letter.
 std::string shown_directory(const Session& s) {
     std::string path = s.current_directory;
-    const bool unix_like =
-        s.system_type == formats::SystemType::UNIX || s.system_type == formats::SystemType::OKUMA;
+    const bool unix_like = s.account.system_type == formats::SystemType::UNIX ||
+                           s.account.system_type == formats::SystemType::OKUMA;
     if (!unix_like) return path;
     if (path.size() > 2 && path[1] == ':') path.erase(0, 2);
     for (char& c : path) {

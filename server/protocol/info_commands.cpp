@@ -73,7 +73,7 @@ std::string status_text(Session& s) {
                ? std::string("No restart point set.\r\n")
                : "Restart point set to " + std::to_string(s.restart_offset) + ".\r\n";
     out += std::string("Operating system emulation: ") +
-           (s.system_type == formats::SystemType::UNIX ? "Unix" : "Unknown") + "\r\n\r\n";
+           (s.account.system_type == formats::SystemType::UNIX ? "Unix" : "Unknown") + "\r\n\r\n";
     return out;
 }
 
@@ -95,7 +95,7 @@ void status_of_path(Session& s, std::string_view path) {
     const int code = is_file ? 213 : 212;
     const char* kind = is_file ? "File status." : "Directory status.";
     s.reply(code, kind, true);
-    if (list_directory(s.context.log, s.control, s.system_type, formats::ListingKind::LIST_LONG,
+    if (list_directory(s.context.log, s.control, s.account.system_type, formats::ListingKind::LIST_LONG,
                        target, RepresentationType::ASCII) == LISTING_SENT) {
         s.reply(code, kind);
     } else {
@@ -122,7 +122,7 @@ void cmd_site(Session& s, std::string_view) {
 }
 
 void cmd_syst(Session& s, std::string_view) {
-    s.reply(215, s.system_type == formats::SystemType::UNIX ? "UNIX Type: L8" : "UNKNOWN Type: L8");
+    s.reply(215, s.account.system_type == formats::SystemType::UNIX ? "UNIX Type: L8" : "UNKNOWN Type: L8");
 }
 
 void cmd_help(Session& s, std::string_view) {

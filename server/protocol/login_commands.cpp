@@ -21,30 +21,21 @@ void log_account(const Session& s, const Account& a) {
     log.post(LogLevel::extreme, a.name);
     log.post(LogLevel::extreme, "****");  // the account's password is never logged
     log.post(LogLevel::extreme, a.path);
-    log.post(LogLevel::extreme, std::string("Root only: ") + (a.root_only ? "Yes" : "No"));
+    log.post(LogLevel::extreme, std::string("Root only: ") + (a.confined ? "Yes" : "No"));
     log.post(LogLevel::extreme, "System type: " + std::to_string(static_cast<int>(a.system_type)) +
                                     " (" + a.sys + ")");
-}
-
-void take_account_settings(Session& s, const Account& a) {
-    s.root_only = a.root_only;
-    s.read_only = a.read_only;
-    s.root_path = a.path;
-    s.system_type = a.system_type;
-    s.account_name = a.name;
-    s.account_password = a.password;
 }
 
 void enter_account(Session& s) {
     // The confinement root is fixed at login; a PATH that does not resolve stays as
     // text (taken from the root), so relative names fail rather than land elsewhere.
-    s.root_real = platform::canonical_path(s.root_path);
+    s.root_real = platform::canonical_path(s.account.path);
     s.current_directory =
-        s.root_real.empty() ? platform::combine_client_path("/", s.root_path) : s.root_real;
+        s.root_real.empty() ? platform::combine_client_path("/", s.account.path) : s.root_real;
     // Paths resolve from a descriptor held for the session: the confined root, or the
     // file system's root for an account that is not confined.
-    s.root_folder = platform::open_root_folder(s.root_only ? s.root_real : "/");
-    if (s.root_only && !s.root_folder) s.root_real.clear();
+    s.root_folder = platform::open_root_folder(s.account.confined ? s.root_real : "/");
+    if (s.account.confined && !s.root_folder) s.root_real.clear();
     if (!s.reply(230, "User logged in, proceed.")) return;
     s.log(LogLevel::informational, "Client logged in as '" + s.user_name + "'.");
     s.logged_in = true;
@@ -93,7 +84,7 @@ void cmd_pass(Session& s, std::string_view password) {
         return;
     }
     // Only now: before the password matched, no reply may tell what the account allows.
-    take_account_settings(s, account);
+    s.account = account;
     enter_account(s);
 }
 
@@ -109,10 +100,10 @@ void cmd_rein(Session& s, std::string_view) {
     s.logged_in = false;
     s.user_given = false;
     s.rename_pending = false;
-    s.root_only = false;
-    s.account_name.clear();
-    s.account_password.clear();
-    s.root_path.clear();
+    // read_only stays: a read-only account stays refused after REIN.
+    const bool read_only = s.account.read_only;
+    s.account = {};
+    s.account.read_only = read_only;
     s.root_real.clear();
     s.root_folder.reset();
     s.rename_source = {};
@@ -124,10 +115,8 @@ void cmd_rein(Session& s, std::string_view) {
     s.structure = 1;
     s.transfer_mode = 1;
     s.restart_offset = 0;
-    s.system_type = formats::SystemType::UNIX;
     s.current_directory = "/";
     leave_passive_mode(s);
-    // read_only stays: a read-only account stays refused after REIN.
     s.reply(220, "Service ready for new user.");
 }
 

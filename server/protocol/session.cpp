@@ -90,7 +90,7 @@ void Session::log(LogLevel level, const std::string& text) const {
 }
 
 platform::PathScope Session::path_scope() const {
-    return platform::PathScope{current_directory, root_only, root_real, root_folder.get()};
+    return platform::PathScope{current_directory, account.confined, root_real, root_folder.get()};
 }
 
 bool Session::resolve_path(std::string_view client_path, platform::Follow follow,

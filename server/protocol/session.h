@@ -11,6 +11,7 @@
 #include "server/formats/listing_format.h"
 #include "server/protocol/server_context.h"
 #include "server/protocol/transfer_engine.h"
+#include "settings/records.h"
 
 namespace kesto::server {
 
@@ -40,14 +41,9 @@ struct Session {
     bool rename_pending = false;
     std::string user_name;
     std::string password;
-    std::string account_name;
-    std::string account_password;
-    std::string root_path;           // PATH as read
-    std::string root_real;           // its canonical form at login: the confinement root
+    settings::Account account;       // taken once the password matched
+    std::string root_real;           // the canonical PATH at login: the confinement root
     platform::UniqueFd root_folder;  // held from login: paths resolve from it, never by name
-    bool root_only = false;
-    bool read_only = false;
-    formats::SystemType system_type = formats::SystemType::UNIX;
     std::string current_directory = "/";
     RepresentationType type = RepresentationType::ASCII;
     int format_control = 1;

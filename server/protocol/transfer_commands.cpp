@@ -24,7 +24,7 @@ int idle_timeout_ms(const Session& s) {
 
 // RETR and STOR trace the folder a confined account's path names.
 bool resolve_transfer_path(Session& s, std::string_view argument, platform::Entry& entry) {
-    if (s.root_only && argument.find_first_of("/\\") != std::string_view::npos &&
+    if (s.account.confined && argument.find_first_of("/\\") != std::string_view::npos &&
         s.context.log.wants(LogLevel::extreme)) {
         const std::string path = platform::combine_client_path(s.current_directory, argument);
         s.context.log.post(LogLevel::extreme,
@@ -211,7 +211,7 @@ void list_command(Session& s, std::string_view rest, bool names) {
     platform::UniqueFd data;
     if (!open_data_connection(s, data)) return;
     if (s.reply(150, kOpening)) {
-        switch (list_directory(s.context.log, data.get(), s.system_type, kind, target, s.type)) {
+        switch (list_directory(s.context.log, data.get(), s.account.system_type, kind, target, s.type)) {
             case LISTING_SENT:
                 s.reply(226, "Transfer complete.");
                 break;

@@ -66,24 +66,9 @@ bool parse_number(std::string_view value, long low, long high, long& out) {
     return true;
 }
 
-bool parse_system_type(std::string_view value, SystemType& type) {
-    if (value == "UNIX") return type = SystemType::UNIX, true;
-    if (value == "OKUMA") return type = SystemType::OKUMA, true;
-    if (value == "UNKNOWN") return type = SystemType::UNKNOWN, true;
-    if (value == "WINNT4") return type = SystemType::WINNT4, true;
-    return false;
-}
-
-bool parse_log_level(std::string_view value, LogLevel& level) {
-    if (value == "NONE") return level = LogLevel::none, true;
-    if (value == "FATAL") return level = LogLevel::fatal, true;
-    if (value == "INFORMATIONAL") return level = LogLevel::informational, true;
-    if (value == "EXTREME") return level = LogLevel::extreme, true;
-    return false;
-}
-
 bool parse_ftp_user(std::string_view value, std::vector<FtpUserEntry>& users) {
-    if (users.size() >= kMaxFtpUsers) return false;
+    using settings::kFtpUser;
+    if (users.size() >= kFtpUser.max_entries) return false;
     std::vector<std::string> tokens;
     while (!value.empty()) {
         const auto comma = value.find(',');
@@ -94,46 +79,69 @@ bool parse_ftp_user(std::string_view value, std::vector<FtpUserEntry>& users) {
     }
     tokens.resize(3);
     // The entry counts even when tokens are missing, as the table has always done.
-    users.push_back({tokens[0].substr(0, 39), tokens[1].substr(0, 39), tokens[2].substr(0, 127)});
+    users.push_back({tokens[0].substr(0, kFtpUser.token_chars[0]),
+                     tokens[1].substr(0, kFtpUser.token_chars[1]),
+                     tokens[2].substr(0, kFtpUser.token_chars[2])});
     return !tokens[2].empty();
 }
 
-bool apply_number(std::string_view value, long low, long high, auto& field) {
+bool apply_number(std::string_view value, const settings::NumberKey& key, auto& field) {
     long n = 0;
-    if (!parse_number(value, low, high, n)) return false;
+    if (!parse_number(value, key.low, key.high, n)) return false;
     field = static_cast<std::remove_reference_t<decltype(field)>>(n);
+    return true;
+}
+
+template <typename Value, std::size_t N>
+bool apply_word(std::string_view value, const settings::WordKey<Value, N>& key, Value& field) {
+    return settings::find_word(key.words, value, field);
+}
+
+// A longer value is refused, never cut: a cut file name would name another file.
+bool apply_text(std::string_view value, const settings::TextKey& key, std::string& field) {
+    if (value.size() > key.max_chars) return false;
+    field = std::string(value);
     return true;
 }
 
 enum class LineResult { ok, bad, unknown };
 
+using settings::kDataTimeout;
+using settings::kFtpUser;
+using settings::kIdleTimeout;
+using settings::kLogFileName;
+using settings::kLoginTimeout;
+using settings::kLogLevel;
+using settings::kSystemAddress;
+using settings::kSystemPort;
+using settings::kSystemType;
+
+struct GlobalLine {
+    std::string_view name;  // the key as a line begins with it, "=" following
+    bool (*apply)(std::string_view value, ServerConfig& config);
+};
+
+// The GLOBAL keys the scanner recognises, in the order it tries them.
+constexpr GlobalLine kGlobalLines[] = {
+    {kSystemAddress.name, [](auto v, auto& c) { return parse_address(v, c.bind_address); }},
+    {kSystemType.name, [](auto v, auto& c) { return apply_word(v, kSystemType, c.system_type); }},
+    {kLogLevel.name, [](auto v, auto& c) { return apply_word(v, kLogLevel, c.log_level); }},
+    {kLogFileName.name,
+     [](auto v, auto& c) { return apply_text(v, kLogFileName, c.log_file_name); }},
+    {kFtpUser.name, [](auto v, auto& c) { return parse_ftp_user(v, c.ftp_users); }},
+    {kSystemPort.name, [](auto v, auto& c) { return apply_number(v, kSystemPort, c.port); }},
+    {kIdleTimeout.name,
+     [](auto v, auto& c) { return apply_number(v, kIdleTimeout, c.idle_timeout_seconds); }},
+    {kDataTimeout.name,
+     [](auto v, auto& c) { return apply_number(v, kDataTimeout, c.data_timeout_seconds); }},
+    {kLoginTimeout.name,
+     [](auto v, auto& c) { return apply_number(v, kLoginTimeout, c.login_timeout_seconds); }},
+};
+
 LineResult apply_line(std::string_view line, ServerConfig& config) {
-    struct Key {
-        std::string_view prefix;
-        bool (*apply)(std::string_view value, ServerConfig& config);
-    };
-    static constexpr Key kKeys[] = {
-        {"SYSTEM_ADDRESS=", [](auto v, auto& c) { return parse_address(v, c.bind_address); }},
-        {"SYSTEM_TYPE=", [](auto v, auto& c) { return parse_system_type(v, c.system_type); }},
-        {"LOG_LEVEL=", [](auto v, auto& c) { return parse_log_level(v, c.log_level); }},
-        {"LOG_FILENAME=",
-         [](auto v, auto& c) {
-             if (v.size() > kMaxLogFileName) return false;  // cut, it would name another file
-             c.log_file_name = std::string(v);
-             return true;
-         }},
-        {"FTPUSER=", [](auto v, auto& c) { return parse_ftp_user(v, c.ftp_users); }},
-        {"SYSTEM_PORT=", [](auto v, auto& c) { return apply_number(v, 1, 65535, c.port); }},
-        {"IDLE_TIMEOUT=",
-         [](auto v, auto& c) { return apply_number(v, 0, 86400, c.idle_timeout_seconds); }},
-        {"DATA_TIMEOUT=",
-         [](auto v, auto& c) { return apply_number(v, 1, 3600, c.data_timeout_seconds); }},
-        {"LOGIN_TIMEOUT=",
-         [](auto v, auto& c) { return apply_number(v, 1, 3600, c.login_timeout_seconds); }},
-    };
-    for (const Key& key : kKeys) {
-        if (line.substr(0, key.prefix.size()) != key.prefix) continue;
-        const std::string_view value = line.substr(key.prefix.size());
+    for (const GlobalLine& key : kGlobalLines) {
+        if (!line.starts_with(key.name) || line.substr(key.name.size(), 1) != "=") continue;
+        const std::string_view value = line.substr(key.name.size() + 1);
         if (value.empty()) return LineResult::bad;
         return key.apply(value, config) ? LineResult::ok : LineResult::bad;
     }

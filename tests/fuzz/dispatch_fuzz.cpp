@@ -83,8 +83,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Session s(w.context, w.slots[0], w.control);
     s.running = true;
     s.logged_in = true;
-    s.root_only = true;
-    s.root_path = w.root.string();
+    s.account.confined = true;
+    s.account.path = w.root.string();
     s.root_real = w.root.string();
     s.root_folder = kesto::platform::open_root_folder(w.root.string());
     s.current_directory = w.root.string();

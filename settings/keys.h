@@ -1,0 +1,109 @@
+#pragma once
+// Every configuration key, declared once: its section, name, kind, default and limits.
+// The server's loaders read with these rows and the manager validates and writes with
+// them, so the two programs never state a fact about the file twice. A key added later
+// joins its table here and its list in for_each_*_key.
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+#include "settings/vocabulary.h"
+
+namespace kesto::settings {
+
+inline constexpr std::string_view kGlobalSection = "GLOBAL";
+// An account's section is this prefix and the user name: "USER<name>".
+inline constexpr std::string_view kAccountSectionPrefix = "USER";
+inline constexpr std::string_view kAccountSection = "USER<name>";
+
+// A dotted IPv4 address; absent: every local address.
+struct AddressKey {
+    std::string_view section, name;
+};
+
+// A whole number in low..high.
+struct NumberKey {
+    std::string_view section, name;
+    long low, high, fallback;
+};
+
+// Text of at most max_chars characters.
+struct TextKey {
+    std::string_view section, name;
+    std::size_t max_chars;
+    std::string_view fallback;
+};
+
+// "Yes"/"No", read as at most max_chars characters.
+struct FlagKey {
+    std::string_view section, name;
+    std::size_t max_chars;
+    bool fallback;
+};
+
+// One word of a vocabulary; max_chars 0: no limit of its own (the line's).
+template <typename Value, std::size_t N>
+struct WordKey {
+    std::string_view section, name;
+    const std::array<Word<Value>, N>& words;
+    std::size_t max_chars;
+    Value fallback;
+};
+
+// A repeated key of three comma-separated tokens, each cut to its length.
+struct ListKey {
+    std::string_view section, name;
+    std::size_t max_entries;
+    std::array<std::size_t, 3> token_chars;
+};
+
+// GLOBAL, scanned line by line by the server at start-up.
+inline constexpr AddressKey kSystemAddress{kGlobalSection, "SYSTEM_ADDRESS"};
+inline constexpr NumberKey kSystemPort{kGlobalSection, "SYSTEM_PORT", 1, 65535, 21};
+inline constexpr NumberKey kIdleTimeout{kGlobalSection, "IDLE_TIMEOUT", 0, 86400, 900};
+inline constexpr NumberKey kDataTimeout{kGlobalSection, "DATA_TIMEOUT", 1, 3600, 60};
+inline constexpr NumberKey kLoginTimeout{kGlobalSection, "LOGIN_TIMEOUT", 1, 3600, 60};
+inline constexpr WordKey<LogLevel, 4> kLogLevel{kGlobalSection, "LOG_LEVEL", kLogLevelWords, 0,
+                                                LogLevel::fatal};
+// A longer name is an error, never cut: a cut name would name another file.
+inline constexpr TextKey kLogFileName{kGlobalSection, "LOG_FILENAME", 127, ""};
+inline constexpr WordKey<SystemType, 4> kSystemType{kGlobalSection, "SYSTEM_TYPE", kSystemTypeWords,
+                                                    0, SystemType::UNIX};
+inline constexpr ListKey kFtpUser{kGlobalSection, "FTPUSER", 64, {39, 39, 127}};
+
+// An account's section, read at every PASS.
+inline constexpr TextKey kAccountName{kAccountSection, "NAME", 49, ""};
+inline constexpr TextKey kAccountPass{kAccountSection, "PASS", 49, ""};
+inline constexpr TextKey kAccountPath{kAccountSection, "PATH", 1024, "/tmp"};
+inline constexpr FlagKey kAccountRoot{kAccountSection, "ROOT", 127, false};
+inline constexpr FlagKey kAccountReadOnly{kAccountSection, "READONLY", 127, false};
+// Any other word, empty included, is UNIX (see system_type_from_name).
+inline constexpr WordKey<SystemType, 4> kAccountSys{kAccountSection, "SYS", kSystemTypeWords, 31,
+                                                    SystemType::UNIX};
+
+// The keys of each table in the order the tables are written.
+template <typename Visit>
+constexpr void for_each_global_key(Visit&& visit) {
+    visit(kSystemAddress);
+    visit(kSystemPort);
+    visit(kIdleTimeout);
+    visit(kDataTimeout);
+    visit(kLoginTimeout);
+    visit(kLogLevel);
+    visit(kLogFileName);
+    visit(kSystemType);
+    visit(kFtpUser);
+}
+
+template <typename Visit>
+constexpr void for_each_account_key(Visit&& visit) {
+    visit(kAccountName);
+    visit(kAccountPass);
+    visit(kAccountPath);
+    visit(kAccountRoot);
+    visit(kAccountReadOnly);
+    visit(kAccountSys);
+}
+
+}  // namespace kesto::settings
