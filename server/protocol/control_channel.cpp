@@ -26,37 +26,38 @@ std::string socket_error_line(const char* tag, int error) {
 // Sends all of `data`; 0 or errno. After a timed-out send, part of a line may have gone
 // out and the peer is not reading: the socket takes no more, so that the replies of the
 // session's end fail at once instead of waiting out the limit again.
-int send_bounded(int socket, const char* data, std::size_t size) {
-    const int error = platform::send_all(socket, data, size);
-    if (error == ETIMEDOUT) platform::stop_sending(socket);
-    return error;
+int send_bounded(platform::Connection& connection, const char* data, std::size_t size) {
+    const platform::IoResult r = connection.send_all(data, size);
+    if (r.status == platform::IoStatus::timed_out) connection.stop_sending();
+    return r.error;
 }
 
 }  // namespace
 
-int send_text(const LogPoster& log, int socket, std::string_view text) {
+int send_text(const LogPoster& log, platform::Connection& connection, std::string_view text) {
     if (text.size() > kReplyLineLimit) return 1;
     if (text.empty()) return 0;
-    const int error = send_bounded(socket, text.data(), text.size());
+    const int error = send_bounded(connection, text.data(), text.size());
     if (error == 0) return 0;
     log.post(LogLevel::informational, socket_error_line("SSR", error));
     return 2;
 }
 
-int send_reply(const LogPoster& log, const std::string& tag, int socket, int code, bool continued,
-               std::string_view text) {
+int send_reply(const LogPoster& log, const std::string& tag, platform::Connection& connection,
+               int code, bool continued, std::string_view text) {
     if (text.size() > kReplyLineLimit) return 1;
     char head[16];
     std::snprintf(head, sizeof head, continued ? "%d- " : "%d ", code);
     std::string line = head;
     line += text;
-    const int result = send_text(log, socket, line + "\r\n");
+    const int result = send_text(log, connection, line + "\r\n");
     if (log.wants(LogLevel::extreme)) log.post(LogLevel::extreme, "(" + tag + ") S->C: " + line);
     return result;
 }
 
-int send_block(const LogPoster& log, int socket, const char* data, std::size_t count) {
-    const int error = send_bounded(socket, data, count);
+int send_block(const LogPoster& log, platform::Connection& connection, const char* data,
+               std::size_t count) {
+    const int error = send_bounded(connection, data, count);
     if (error == 0) return 0;
     if (log.wants(LogLevel::informational)) {
         // The data is shown as text, as far as its first zero byte.
@@ -67,10 +68,14 @@ int send_block(const LogPoster& log, int socket, const char* data, std::size_t c
     return 1;
 }
 
-long receive_block(const LogPoster& log, int socket, char* buffer, std::size_t size) {
-    const long n = platform::receive_some(socket, buffer, size);
-    if (n < 0) log.post(LogLevel::informational, socket_error_line("SRB", errno));
-    return n;
+long receive_block(const LogPoster& log, platform::Connection& connection, char* buffer,
+                   std::size_t size) {
+    const platform::IoResult r = connection.receive(buffer, size);
+    if (r.status == platform::IoStatus::failed) {
+        log.post(LogLevel::informational, socket_error_line("SRB", r.error));
+        return -1;
+    }
+    return static_cast<long>(r.count);
 }
 
 CommandReader::Byte CommandReader::filter(unsigned char c) {
@@ -133,8 +138,8 @@ bool CommandReader::take_pending(std::string& line, ReadStatus& status) {
     return false;
 }
 
-ReadStatus CommandReader::read_command_line(const LogPoster& log, int socket, std::string& line,
-                                            int timeout_ms) {
+ReadStatus CommandReader::read_command_line(const LogPoster& log, platform::Connection& connection,
+                                            std::string& line, int timeout_ms) {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     line.clear();
@@ -147,13 +152,15 @@ ReadStatus CommandReader::read_command_line(const LogPoster& log, int socket, st
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
             wait_ms = static_cast<int>(std::max<long long>(0, left.count()));
         }
-        const platform::WaitResult ready = platform::wait_readable(socket, wait_ms);
+        const platform::WaitResult ready = connection.wait_readable(wait_ms);
         if (ready == platform::WaitResult::timed_out) return kReadTimedOut;
-        const long n = platform::receive_some(socket, pending_, sizeof pending_);
-        if (n < 0) log.post(LogLevel::informational, socket_error_line("SR", errno));
-        if (n <= 0) return kReceiveFailed;
+        const platform::IoResult r = connection.receive(pending_, sizeof pending_);
+        if (r.status == platform::IoStatus::failed) {
+            log.post(LogLevel::informational, socket_error_line("SR", r.error));
+        }
+        if (r.status != platform::IoStatus::ok) return kReceiveFailed;
         pending_start_ = 0;
-        pending_end_ = static_cast<std::size_t>(n);
+        pending_end_ = r.count;
     }
 }
 

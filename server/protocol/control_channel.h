@@ -1,27 +1,30 @@
 #pragma once
-// The socket primitives of a session: replies and texts on the control connection,
-// command lines from it, and blocks on a data connection. Each logs its own socket
-// errors and reports failure as a small integer. Called only by the session thread
-// that owns the socket.
+// The connection primitives of a session: replies and texts on the control
+// connection, command lines from it, and blocks on a data connection. Each logs its own
+// socket errors and reports failure as a small integer. Called only by the session
+// thread that owns the connection.
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
+#include "platform/connection.h"
 #include "server/protocol/limits.h"
 #include "server/runtime/event_log.h"
 
 namespace kesto::server {
 
 // 0 sent; 1 text or line too long (nothing sent); 2 send failed.
-int send_reply(const LogPoster& log, const std::string& tag, int socket, int code, bool continued,
-               std::string_view text);
+int send_reply(const LogPoster& log, const std::string& tag, platform::Connection& connection,
+               int code, bool continued, std::string_view text);
 // 0 sent (or empty); 1 longer than the line limit (nothing sent); 2 send failed.
-int send_text(const LogPoster& log, int socket, std::string_view text);
+int send_text(const LogPoster& log, platform::Connection& connection, std::string_view text);
 // 0 sent; 1 send failed.
-int send_block(const LogPoster& log, int socket, const char* data, std::size_t count);
+int send_block(const LogPoster& log, platform::Connection& connection, const char* data,
+               std::size_t count);
 // Bytes received; 0 when the peer closed; -1 on a receive error.
-long receive_block(const LogPoster& log, int socket, char* buffer, std::size_t size);
+long receive_block(const LogPoster& log, platform::Connection& connection, char* buffer,
+                   std::size_t size);
 
 enum ReadStatus : int {
     kLineRead = 0,
@@ -36,8 +39,8 @@ enum ReadStatus : int {
 class CommandReader {
   public:
     // `timeout_ms` < 0 waits for ever; else the whole line must arrive within it.
-    ReadStatus read_command_line(const LogPoster& log, int socket, std::string& line,
-                                 int timeout_ms);
+    ReadStatus read_command_line(const LogPoster& log, platform::Connection& connection,
+                                 std::string& line, int timeout_ms);
 
   private:
     enum class Telnet { data, command, option, subnegotiation, subnegotiation_iac };

@@ -63,21 +63,23 @@ bool connect_active(Session& s, platform::UniqueFd& data) {
 
 platform::Ipv4Address passive_address(const Session& s) {
     const platform::Ipv4Address configured = s.context.config.bind_address;
-    return configured.is_any() ? platform::local_address(s.control) : configured;
+    return configured.is_any() ? s.control.local_address() : configured;
 }
 
-bool open_data_connection(Session& s, platform::UniqueFd& data) {
-    const bool opened = s.passive_pending ? accept_passive(s, data) : connect_active(s, data);
+bool open_data_connection(Session& s, DataConnection& data) {
+    platform::UniqueFd socket;
+    const bool opened = s.passive_pending ? accept_passive(s, socket) : connect_active(s, socket);
     if (!opened) {
         s.reply(425, kCannotOpen);
         return false;
     }
-    // Listings are sent blocking: a reader that stops reading must not hold the session.
-    platform::set_send_limit(data.get(), s.context.config.idle_timeout_seconds * 1000);
+    data = std::make_unique<platform::SocketConnection>(std::move(socket));
+    // A listing's reader that stops reading must not hold the session.
+    data->set_send_limit(s.context.config.idle_timeout_seconds * 1000);
     return true;
 }
 
-void close_data_connection(Session& s, platform::UniqueFd& data) {
+void close_data_connection(Session& s, DataConnection& data) {
     data.reset();
     leave_passive_mode(s);
 }
@@ -117,7 +119,7 @@ void cmd_pasv(Session& s, std::string_view rest) {
     std::uint16_t port = 0;
     // Only where the client reached the server: not on every interface of the machine.
     const platform::DataResult r =
-        platform::listen_passive(platform::local_address(s.control), s.passive_socket, port);
+        platform::listen_passive(s.control.local_address(), s.passive_socket, port);
     if (r.stage != platform::DataStage::ok) {
         if (r.stage != platform::DataStage::create)
             log_data_failure(s, "CCS", "Socket receive error:", r);

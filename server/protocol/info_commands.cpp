@@ -95,8 +95,9 @@ void status_of_path(Session& s, std::string_view path) {
     const int code = is_file ? 213 : 212;
     const char* kind = is_file ? "File status." : "Directory status.";
     s.reply(code, kind, true);
-    if (list_directory(s.context.log, s.control, s.account.system_type, formats::ListingKind::LIST_LONG,
-                       target, RepresentationType::ASCII) == LISTING_SENT) {
+    if (list_directory(s.context.log, s.control, s.account.system_type,
+                       formats::ListingKind::LIST_LONG, target,
+                       RepresentationType::ASCII) == LISTING_SENT) {
         s.reply(code, kind);
     } else {
         s.reply(450, "Requested file action not taken.");
@@ -122,7 +123,8 @@ void cmd_site(Session& s, std::string_view) {
 }
 
 void cmd_syst(Session& s, std::string_view) {
-    s.reply(215, s.account.system_type == formats::SystemType::UNIX ? "UNIX Type: L8" : "UNKNOWN Type: L8");
+    s.reply(215, s.account.system_type == formats::SystemType::UNIX ? "UNIX Type: L8"
+                                                                    : "UNKNOWN Type: L8");
 }
 
 void cmd_help(Session& s, std::string_view) {

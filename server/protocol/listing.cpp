@@ -20,21 +20,21 @@ bool is_separator(char c) {
 
 class BlockSender {
   public:
-    BlockSender(const LogPoster& log, int socket) : log_(log), socket_(socket) {}
+    BlockSender(const LogPoster& log, platform::Connection& out) : log_(log), out_(out) {}
     bool add(const std::string& text) {
         buffer_ += text;
         return buffer_.size() < kListingBlockBytes || flush();
     }
     bool flush() {
         const bool sent =
-            buffer_.empty() || send_block(log_, socket_, buffer_.data(), buffer_.size()) == 0;
+            buffer_.empty() || send_block(log_, out_, buffer_.data(), buffer_.size()) == 0;
         buffer_.clear();
         return sent;
     }
 
   private:
     const LogPoster& log_;
-    int socket_;
+    platform::Connection& out_;
     std::string buffer_;
 };
 
@@ -104,13 +104,13 @@ bool prepare_listing(Session& s, std::string_view argument, ListingTarget& targe
     return true;
 }
 
-ListingResult list_directory(const LogPoster& log, int socket, formats::SystemType system,
-                             formats::ListingKind kind, const ListingTarget& target,
-                             RepresentationType type) {
+ListingResult list_directory(const LogPoster& log, platform::Connection& connection,
+                             formats::SystemType system, formats::ListingKind kind,
+                             const ListingTarget& target, RepresentationType type) {
     const auto code =
         type == RepresentationType::EBCDIC ? formats::LineCode::ebcdic : formats::LineCode::ascii;
     formats::ListingWriter writer(kind, system, code);
-    BlockSender out(log, socket);
+    BlockSender out(log, connection);
     const std::string header = writer.header();
     if (!header.empty() && !(out.add(header) && out.flush())) return LISTING_CUT;
     int error = 0;

@@ -31,8 +31,8 @@ enum ListingResult : int {
     LISTING_CUT = 2,     // a send failed: the client has only part of it
 };
 
-// Writes the listing to `socket`.
-[[nodiscard]] ListingResult list_directory(const LogPoster& log, int socket,
+// Writes the listing to `out`.
+[[nodiscard]] ListingResult list_directory(const LogPoster& log, platform::Connection& out,
                                            formats::SystemType system, formats::ListingKind kind,
                                            const ListingTarget& target, RepresentationType type);
 

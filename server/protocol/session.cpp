@@ -1,6 +1,7 @@
 #include "server/protocol/session.h"
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
 #include "platform/net.h"
@@ -39,7 +40,7 @@ void run_command_loop(Session& s) {
     std::string raw;
     while (s.running) {
         const int limit_ms = session_limit_ms(s);
-        platform::set_send_limit(s.control, limit_ms);  // a login or REIN changes it
+        s.control.set_send_limit(limit_ms);  // a login or REIN changes it
         const ReadStatus status = reader.read_command_line(s.context.log, s.control, raw, limit_ms);
         if (status == kReceiveFailed) break;
         if (status == kReadTimedOut) {
@@ -70,8 +71,8 @@ void free_slot(ClientSlot& slot) {
 
 }  // namespace
 
-Session::Session(ServerContext& ctx, ClientSlot& slot, int control_socket)
-    : context(ctx), peer(slot.peer), control(control_socket), tag(slot.address_text) {}
+Session::Session(ServerContext& ctx, ClientSlot& slot, platform::Connection& connection)
+    : context(ctx), peer(slot.peer), control(connection), tag(slot.address_text) {}
 
 bool Session::reply(int code, std::string_view text, bool continued) {
     if (send_reply(context.log, tag, control, code, continued, text) == 0) return true;
@@ -104,11 +105,12 @@ bool Session::resolve_path(std::string_view client_path, platform::Follow follow
 }
 
 void run_session(ServerContext& context, ClientSlot& slot) {
-    platform::UniqueFd control = std::move(slot.control);
-    platform::configure_control_socket(control.get());
+    platform::UniqueFd socket = std::move(slot.control);
+    platform::configure_control_socket(socket.get());
+    auto control = std::make_unique<platform::SocketConnection>(std::move(socket));
     {
-        Session session(context, slot, control.get());
-        platform::set_send_limit(session.control, session_limit_ms(session));
+        Session session(context, slot, *control);
+        control->set_send_limit(session_limit_ms(session));
         session.running = greet(session);
         run_command_loop(session);
         session.log(LogLevel::informational, "Client is terminated.");

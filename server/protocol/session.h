@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/connection.h"
 #include "platform/files.h"
 #include "platform/posix/unique_fd.h"
 #include "server/formats/listing_format.h"
@@ -16,7 +17,7 @@
 namespace kesto::server {
 
 struct Session {
-    Session(ServerContext& context, ClientSlot& slot, int control);
+    Session(ServerContext& context, ClientSlot& slot, platform::Connection& control);
 
     // Sends one reply line; a failure marks the session for closing. True when sent.
     bool reply(int code, std::string_view text, bool continued = false);
@@ -33,7 +34,7 @@ struct Session {
 
     ServerContext& context;
     const platform::Endpoint peer;  // the client's address, for STAT and active connections
-    const int control;
+    platform::Connection& control;
     const std::string tag;  // the client's address text
 
     bool logged_in = false;

@@ -61,7 +61,7 @@ bool may_write(const platform::Entry& entry) {
     return !info.exists || (info.is_regular && !info.read_only);
 }
 
-void end_transfer(Session& s, platform::UniqueFd& data) {
+void end_transfer(Session& s, DataConnection& data) {
     close_data_connection(s, data);
     s.restart_offset = 0;
 }
@@ -69,12 +69,12 @@ void end_transfer(Session& s, platform::UniqueFd& data) {
 // False when the data connection could not be opened (425 has been answered).
 bool receive_into(Session& s, const platform::Entry& target, std::string_view shown_name,
                   std::int64_t offset, ReceiveMode mode) {
-    platform::UniqueFd data;
+    DataConnection data;
     if (!open_data_connection(s, data)) return false;
     s.log(LogLevel::informational,
           "Receiveing file from client (" + std::string(shown_name) + ").");
     const TransferResult result =
-        receive_file(s.context.log, data.get(), target, s.type, offset, mode, idle_timeout_ms(s));
+        receive_file(s.context.log, *data, target, s.type, offset, mode, idle_timeout_ms(s));
     if (reply_transfer_result(s, result)) {
         log_result(s, LogLevel::informational, shown_name, "received successfully");
     } else {
@@ -132,10 +132,10 @@ void cmd_retr(Session& s, std::string_view argument) {
     platform::UniqueFd file;
     (void)platform::open_for_reading(entry, file);
     if (!s.reply(150, kOpening)) return;
-    platform::UniqueFd data;
+    DataConnection data;
     if (!open_data_connection(s, data)) return;
     s.log(LogLevel::informational, "Sending file to client (" + std::string(argument) + ").");
-    const TransferResult result = send_file(s.context.log, data.get(), std::move(file), s.type,
+    const TransferResult result = send_file(s.context.log, *data, std::move(file), s.type,
                                             s.restart_offset, idle_timeout_ms(s));
     if (reply_transfer_result(s, result)) {
         log_result(s, LogLevel::informational, argument, "transmitted successfully");
@@ -177,10 +177,10 @@ void cmd_appe(Session& s, std::string_view argument) {
         return;
     }
     if (!s.reply(150, kOpening)) return;
-    platform::UniqueFd data;
+    DataConnection data;
     if (!open_data_connection(s, data)) return;
     s.restart_offset = 0;
-    const TransferResult result = receive_file(s.context.log, data.get(), entry, s.type, 0,
+    const TransferResult result = receive_file(s.context.log, *data, entry, s.type, 0,
                                                ReceiveMode::append, idle_timeout_ms(s));
     reply_transfer_result(s, result);
     end_transfer(s, data);
@@ -208,10 +208,10 @@ void list_command(Session& s, std::string_view rest, bool names) {
     if (!names) argument = without_options(argument);
     ListingTarget target;
     if (!prepare_listing(s, argument, target)) return;
-    platform::UniqueFd data;
+    DataConnection data;
     if (!open_data_connection(s, data)) return;
     if (s.reply(150, kOpening)) {
-        switch (list_directory(s.context.log, data.get(), s.account.system_type, kind, target, s.type)) {
+        switch (list_directory(s.context.log, *data, s.account.system_type, kind, target, s.type)) {
             case LISTING_SENT:
                 s.reply(226, "Transfer complete.");
                 break;

@@ -41,8 +41,8 @@ void log_receive_error(const LogPoster& log, int error) {
 
 // Reads the file from `offset` block by block and sends each block, translated to
 // EBCDIC when asked.
-TransferResult send_blocks(const LogPoster& log, int socket, int file, std::int64_t offset,
-                           bool to_ebcdic, int idle_timeout_ms) {
+TransferResult send_blocks(const LogPoster& log, platform::Connection& data, int file,
+                           std::int64_t offset, bool to_ebcdic) {
     const auto block = new_block();
     for (;;) {
         const long n = platform::read_file_at(file, offset, block.get(), kTransferBlockBytes);
@@ -50,16 +50,11 @@ TransferResult send_blocks(const LogPoster& log, int socket, int file, std::int6
         if (n == 0) return TRANSFER_OK;
         const std::span<char> bytes(block.get(), static_cast<std::size_t>(n));
         if (to_ebcdic) formats::translate_to_ebcdic(bytes);
-        int error = 0;
-        switch (platform::send_within(socket, bytes.data(), bytes.size(), idle_timeout_ms, error)) {
-            case platform::StreamStatus::done:
-                break;
-            case platform::StreamStatus::timed_out:
-                return TRANSFER_TIMED_OUT;
-            case platform::StreamStatus::failed:
-            case platform::StreamStatus::refused:
-                log_send_error(log, error, bytes.size(), {bytes.data(), bytes.size()});
-                return TRANSFER_ABORTED;
+        const platform::IoResult sent = data.send_all(bytes.data(), bytes.size());
+        if (sent.status == platform::IoStatus::timed_out) return TRANSFER_TIMED_OUT;
+        if (sent.status != platform::IoStatus::ok) {
+            log_send_error(log, sent.error, bytes.size(), {bytes.data(), bytes.size()});
+            return TRANSFER_ABORTED;
         }
         offset += n;
     }
@@ -67,8 +62,10 @@ TransferResult send_blocks(const LogPoster& log, int socket, int file, std::int6
 
 // The untranslated types go out through sendfile, and through send_blocks where the
 // kernel refuses it.
-TransferResult send_unchanged(const LogPoster& log, int socket, int file, std::int64_t offset,
-                              int idle_timeout_ms) {
+TransferResult send_unchanged(const LogPoster& log, platform::Connection& data, int file,
+                              std::int64_t offset, int idle_timeout_ms) {
+    const int socket = data.zero_copy_socket();
+    if (socket < 0) return send_blocks(log, data, file, offset, false);
     platform::SendfileState state;
     state.offset = offset;
     switch (platform::sendfile_to_end(socket, file, idle_timeout_ms, state)) {
@@ -77,7 +74,7 @@ TransferResult send_unchanged(const LogPoster& log, int socket, int file, std::i
         case platform::StreamStatus::timed_out:
             return TRANSFER_TIMED_OUT;
         case platform::StreamStatus::refused:
-            return send_blocks(log, socket, file, state.offset, false, idle_timeout_ms);
+            return send_blocks(log, data, file, state.offset, false);
         case platform::StreamStatus::failed:
             break;
     }
@@ -102,10 +99,11 @@ bool open_target(const platform::Entry& target, ReceiveMode mode, std::int64_t o
 
 }  // namespace
 
-TransferResult send_file(const LogPoster& log, int socket, platform::UniqueFd file,
+TransferResult send_file(const LogPoster& log, platform::Connection& data, platform::UniqueFd file,
                          RepresentationType type, std::int64_t restart_offset,
                          int idle_timeout_ms) {
     if (restart_offset < 0 || !file) return TRANSFER_FILE_ERROR;
+    data.set_send_limit(idle_timeout_ms);
     log.post(LogLevel::informational, "Send file");
     // Past the end there is nothing to send; the offset never meets the arithmetic of
     // the calls below, where an offset near 2^63 would overflow.
@@ -113,18 +111,19 @@ TransferResult send_file(const LogPoster& log, int socket, platform::UniqueFd fi
     if (size < 0) return TRANSFER_FILE_ERROR;
     if (restart_offset >= size) return TRANSFER_OK;
     if (type == RepresentationType::EBCDIC) {
-        return send_blocks(log, socket, file.get(), restart_offset, true, idle_timeout_ms);
+        return send_blocks(log, data, file.get(), restart_offset, true);
     }
-    return send_unchanged(log, socket, file.get(), restart_offset, idle_timeout_ms);
+    return send_unchanged(log, data, file.get(), restart_offset, idle_timeout_ms);
 }
 
-TransferResult receive_file(const LogPoster& log, int socket, const platform::Entry& target,
-                            RepresentationType type, std::int64_t restart_offset, ReceiveMode mode,
-                            int idle_timeout_ms) {
+TransferResult receive_file(const LogPoster& log, platform::Connection& data,
+                            const platform::Entry& target, RepresentationType type,
+                            std::int64_t restart_offset, ReceiveMode mode, int idle_timeout_ms) {
     if (restart_offset < 0) return TRANSFER_FILE_ERROR;
     platform::UniqueFd file;
     if (!open_target(target, mode, restart_offset, file)) return TRANSFER_FILE_ERROR;
-    if (type != RepresentationType::EBCDIC) {
+    const int socket = data.zero_copy_socket();
+    if (type != RepresentationType::EBCDIC && socket >= 0) {
         // Bytes that need no translation go from the socket to the file through a pipe.
         platform::SpliceState state;
         switch (platform::splice_to_end(socket, file.get(), idle_timeout_ms, state)) {
@@ -145,10 +144,10 @@ TransferResult receive_file(const LogPoster& log, int socket, const platform::En
         // Each receive after a wait moves bytes or ends the transfer, so every wait may
         // take the whole idle limit. A failed wait lets the receive report the error.
         if (idle_timeout_ms > 0 &&
-            platform::wait_readable(socket, idle_timeout_ms) == platform::WaitResult::timed_out) {
+            data.wait_readable(idle_timeout_ms) == platform::WaitResult::timed_out) {
             return TRANSFER_TIMED_OUT;
         }
-        const long n = receive_block(log, socket, block.get(), kTransferBlockBytes);
+        const long n = receive_block(log, data, block.get(), kTransferBlockBytes);
         if (n < 0) return TRANSFER_ABORTED;
         if (n == 0) return TRANSFER_OK;  // the peer closed: end of data
         const std::span<char> bytes(block.get(), static_cast<std::size_t>(n));

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/connection.h"
 #include "platform/files.h"
 #include "server/runtime/event_log.h"
 
@@ -34,13 +35,13 @@ enum class ReceiveMode : int { store = 1, store_unique = 2, append = 3 };
 // to the end; an offset at or past the end sends nothing. Logs "Send file" for an open
 // file. `idle_timeout_ms` <= 0: no limit. Returns TRANSFER_OK, _ABORTED (after logging
 // the send error), _FILE_ERROR (nothing sent) or _TIMED_OUT.
-[[nodiscard]] TransferResult send_file(const LogPoster& log, int socket, platform::UniqueFd file,
-                                       RepresentationType type, std::int64_t restart_offset,
-                                       int idle_timeout_ms);
+[[nodiscard]] TransferResult send_file(const LogPoster& log, platform::Connection& data,
+                                       platform::UniqueFd file, RepresentationType type,
+                                       std::int64_t restart_offset, int idle_timeout_ms);
 
 // Stores what arrives on `socket` until the peer closes it, at `restart_offset` of the
 // regular file `target` names. The bytes written before a failure stay in the file.
-[[nodiscard]] TransferResult receive_file(const LogPoster& log, int socket,
+[[nodiscard]] TransferResult receive_file(const LogPoster& log, platform::Connection& data,
                                           const platform::Entry& target, RepresentationType type,
                                           std::int64_t restart_offset, ReceiveMode mode,
                                           int idle_timeout_ms);

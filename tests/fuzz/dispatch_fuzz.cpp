@@ -1,10 +1,8 @@
 // Command lines through the normalisation and the dispatcher of a confined, logged-in
-// session. Replies go to a socket pair that is drained; files live in a private
+// session. Replies go to an in-memory connection; files live in a private
 // folder, and nothing outside it may change. Commands that wait for a data connection
 // (and QUIT and REIN) are left out.
-#include <fcntl.h>
 #include <fuzzer/FuzzedDataProvider.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -15,6 +13,7 @@
 #include "server/protocol/limits.h"
 #include "server/protocol/session.h"
 #include "tests/fuzz/private_folder.h"
+#include "tests/support/memory_connection.h"
 
 namespace fs = std::filesystem;
 using namespace kesto::server;
@@ -28,8 +27,6 @@ struct World {
     LogPoster log{LogLevel::none, [](LogLevel, const std::string&) {}};
     ClientSlots slots;
     ServerContext context{config, log, "/nonexistent/KestoFTP.ini", slots};
-    int control = -1;
-    int peer = -1;
     int runs = 0;
 };
 
@@ -48,23 +45,11 @@ World& world() {
         fs::create_directories(made->base / "outside");
         std::ofstream(made->base / "outside" / "KEEP") << "keep";
         reset_root(*made);
-        int fds[2];
-        if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds) != 0) std::abort();
-        made->control = fds[0];
-        // A reply that does not fit must not block the fuzzer: it fails and is dropped.
-        ::fcntl(fds[0], F_SETFL, O_NONBLOCK);
-        made->peer = fds[1];
         made->config.data_timeout_seconds = 1;
         made->slots[0].peer.address = {{127, 0, 0, 1}};
         return made;
     }();
     return *w;
-}
-
-void drain(int fd) {
-    char buf[65536];
-    while (::recv(fd, buf, sizeof buf, MSG_DONTWAIT) > 0) {
-    }
 }
 
 bool waits_or_ends(const std::string& line) {
@@ -80,7 +65,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     World& w = world();
     if (++w.runs % 64 == 0) reset_root(w);  // keeps the folder, and each STAT of it, small
     std::snprintf(w.slots[0].address_text, sizeof w.slots[0].address_text, "127.0.0.1");
-    Session s(w.context, w.slots[0], w.control);
+    // Replies go to memory; one that does not fit fails, as on a full socket.
+    kesto::test::MemoryConnection control;
+    Session s(w.context, w.slots[0], control);
     s.running = true;
     s.logged_in = true;
     s.account.confined = true;
@@ -94,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::string line = normalise_command_line(raw);
         if (waits_or_ends(line)) continue;
         dispatch(s, line);
-        drain(w.peer);
+        control.clear_sent();
     }
     // The confined session changed nothing outside its folder.
     std::error_code ignored;

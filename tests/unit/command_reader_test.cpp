@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 
+#include <memory>
 #include <string>
 
+#include "platform/connection.h"
 #include "platform/net.h"
 #include "server/protocol/control_channel.h"
 
@@ -18,7 +20,7 @@ class CommandReaderTest : public ::testing::Test {
     void SetUp() override {
         int fds[2];
         ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
-        server_.reset(fds[0]);
+        server_ = std::make_unique<kesto::platform::SocketConnection>(UniqueFd(fds[0]));
         client_.reset(fds[1]);
     }
     void client_sends(const std::string& bytes) {
@@ -26,7 +28,7 @@ class CommandReaderTest : public ::testing::Test {
     }
     std::string next(ReadStatus expected = kLineRead, int timeout_ms = 2000) {
         std::string line;
-        EXPECT_EQ(reader_.read_command_line(log_, server_.get(), line, timeout_ms), expected);
+        EXPECT_EQ(reader_.read_command_line(log_, *server_, line, timeout_ms), expected);
         return line;
     }
     std::string client_receives() {
@@ -36,7 +38,8 @@ class CommandReaderTest : public ::testing::Test {
     }
 
     LogPoster log_{LogLevel::none, [](LogLevel, const std::string&) {}};
-    UniqueFd server_, client_;
+    std::unique_ptr<kesto::platform::SocketConnection> server_;
+    UniqueFd client_;
     CommandReader reader_;
 };
 
@@ -97,23 +100,23 @@ TEST_F(CommandReaderTest, CloseAndTimeout) {
 
 TEST_F(CommandReaderTest, RepliesAtTheLineLimit) {
     const std::string tag = "127.0.0.1";
-    EXPECT_EQ(send_reply(log_, tag, server_.get(), 220, true, std::string(243, 'a')), 0);
+    EXPECT_EQ(send_reply(log_, tag, *server_, 220, true, std::string(243, 'a')), 0);
     const std::string line = client_receives();
     EXPECT_EQ(line.size(), 250u);
     EXPECT_EQ(line.substr(0, 5), "220- ");
-    EXPECT_EQ(send_reply(log_, tag, server_.get(), 220, false, std::string(245, 'a')), 1);
-    EXPECT_EQ(send_reply(log_, tag, server_.get(), 200, false, std::string(244, 'a')), 0);
+    EXPECT_EQ(send_reply(log_, tag, *server_, 220, false, std::string(245, 'a')), 1);
+    EXPECT_EQ(send_reply(log_, tag, *server_, 200, false, std::string(244, 'a')), 0);
     EXPECT_EQ(client_receives().size(), 250u);
-    EXPECT_EQ(send_text(log_, server_.get(), ""), 0);
-    EXPECT_EQ(send_text(log_, server_.get(), std::string(251, 'b')), 1);
+    EXPECT_EQ(send_text(log_, *server_, ""), 0);
+    EXPECT_EQ(send_text(log_, *server_, std::string(251, 'b')), 1);
 }
 
 TEST_F(CommandReaderTest, SendErrorsAreLoggedWithTheirTag) {
     std::vector<std::string> lines;
     LogPoster log{LogLevel::extreme, [&](LogLevel, const std::string& t) { lines.push_back(t); }};
     client_.reset();
-    EXPECT_EQ(send_text(log, server_.get(), "200 x\r\n"), 2);
-    EXPECT_EQ(send_block(log, server_.get(), std::string(10000, 'd').data(), 10000), 1);
+    EXPECT_EQ(send_text(log, *server_, "200 x\r\n"), 2);
+    EXPECT_EQ(send_block(log, *server_, std::string(10000, 'd').data(), 10000), 1);
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], "(SSR) Socket send error: 32");
     EXPECT_EQ(lines[1], "(SSB) Socket send error: 32 10000 <<" + std::string(4096, 'd') + ">>");

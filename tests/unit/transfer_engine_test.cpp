@@ -17,10 +17,12 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/connection.h"
 #include "platform/file_transfer.h"
 #include "platform/net.h"
 #include "server/formats/ebcdic.h"
@@ -35,14 +37,22 @@ constexpr auto kI = RepresentationType::IMAGE;
 constexpr auto kE = RepresentationType::EBCDIC;
 constexpr std::int64_t kGiB = std::int64_t{1} << 30;
 
+using kesto::platform::SocketConnection;
+
+// The engine's side is a connection, as a session hands it over; the peer a socket.
 struct Link {
-    UniqueFd engine, peer;
+    std::unique_ptr<SocketConnection> engine;
+    UniqueFd peer;
 };
+
+std::unique_ptr<SocketConnection> connection(int fd) {
+    return std::make_unique<SocketConnection>(UniqueFd(fd));
+}
 
 Link unix_link() {
     int fds[2] = {-1, -1};
     EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
-    return {UniqueFd(fds[0]), UniqueFd(fds[1])};
+    return {connection(fds[0]), UniqueFd(fds[1])};
 }
 
 Link tcp_link() {
@@ -57,13 +67,13 @@ Link tcp_link() {
     EXPECT_EQ(::getsockname(listener.get(), addr, &len), 0);
     UniqueFd peer(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
     EXPECT_EQ(::connect(peer.get(), addr, len), 0);
-    return {UniqueFd(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC)), std::move(peer)};
+    return {connection(::accept4(listener.get(), nullptr, nullptr, SOCK_CLOEXEC)), std::move(peer)};
 }
 
 // Fixed small buffers: no autotuning lets the kernel hold a whole test file.
 Link small_buffers(Link link) {
     const int size = 16 * 1024;
-    ::setsockopt(link.engine.get(), SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
+    ::setsockopt(link.engine->zero_copy_socket(), SOL_SOCKET, SO_SNDBUF, &size, sizeof size);
     ::setsockopt(link.peer.get(), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
     return link;
 }
@@ -129,7 +139,7 @@ class TransferEngineTest : public ::testing::Test {
     std::string download(Link link, const std::string& file, RepresentationType type,
                          std::int64_t offset, TransferResult expected = TRANSFER_OK) {
         auto wire = drain(link.peer.get());
-        EXPECT_EQ(send_file(log_, link.engine.get(), opened(file), type, offset, 0), expected);
+        EXPECT_EQ(send_file(log_, *link.engine, opened(file), type, offset, 0), expected);
         link.engine.reset();
         return wire.get();
     }
@@ -142,7 +152,7 @@ class TransferEngineTest : public ::testing::Test {
             link.peer.reset();
         });
         const TransferResult result =
-            receive_file(log_, link.engine.get(), at(file), type, offset, mode, 0);
+            receive_file(log_, *link.engine, at(file), type, offset, mode, 0);
         peer.join();
         return result;
     }
@@ -247,20 +257,20 @@ TEST_F(TransferEngineTest, BrokenConnectionsAbortAndLogTheSocketError) {
     const linger abort_on_close{1, 0};
     ::setsockopt(reset.peer.get(), SOL_SOCKET, SO_LINGER, &abort_on_close, sizeof abort_on_close);
     reset.peer.reset();
-    EXPECT_EQ(receive_file(log_, reset.engine.get(), at(path("r")), kI, 0, ReceiveMode::store, 0),
+    EXPECT_EQ(receive_file(log_, *reset.engine, at(path("r")), kI, 0, ReceiveMode::store, 0),
               TRANSFER_ABORTED);
     EXPECT_EQ(lines_.back(), "(SRB) Socket receive error: 104");
 
     const std::string file = write("f", pattern(1 << 20));
     Link gone = unix_link();
     gone.peer.reset();
-    EXPECT_EQ(send_file(log_, gone.engine.get(), opened(file), kI, 0, 0), TRANSFER_ABORTED);
+    EXPECT_EQ(send_file(log_, *gone.engine, opened(file), kI, 0, 0), TRANSFER_ABORTED);
     EXPECT_TRUE(lines_.back().starts_with("(SSB) Socket send error: 32 ")) << lines_.back();
     EXPECT_TRUE(lines_.back().ends_with(" <<>>"));
 
     Link gone_too = unix_link();
     gone_too.peer.reset();
-    EXPECT_EQ(send_file(log_, gone_too.engine.get(), opened(write("t", "ab")), kE, 0, 0),
+    EXPECT_EQ(send_file(log_, *gone_too.engine, opened(write("t", "ab")), kE, 0, 0),
               TRANSFER_ABORTED);
     EXPECT_EQ(lines_.back(), "(SSB) Socket send error: 32 2 <<" + bytes({0x81, 0x82}) + ">>");
 }
@@ -303,7 +313,7 @@ TEST_F(TransferEngineTest, FilesPastTwoGibibytesUseSixtyFourBitOffsets) {
         }
         return std::make_pair(at - from, std::string(found.begin(), found.end()));
     });
-    EXPECT_EQ(send_file(log_, link.engine.get(), opened(file), kI, from, 0), TRANSFER_OK);
+    EXPECT_EQ(send_file(log_, *link.engine, opened(file), kI, from, 0), TRANSFER_OK);
     link.engine.reset();
     EXPECT_EQ(seen.get(), std::make_pair(3 * kGiB - from, std::string("MMM")));
 
@@ -319,18 +329,17 @@ TEST_F(TransferEngineTest, FilesPastTwoGibibytesUseSixtyFourBitOffsets) {
 TEST_F(TransferEngineTest, TheIdleLimitEndsStalledTransfers) {
     Link silent = unix_link();
     ASSERT_EQ(kesto::platform::send_all(silent.peer.get(), "abc", 3), 0);
-    EXPECT_EQ(
-        receive_file(log_, silent.engine.get(), at(path("r")), kI, 0, ReceiveMode::store, 200),
-        TRANSFER_TIMED_OUT);
+    EXPECT_EQ(receive_file(log_, *silent.engine, at(path("r")), kI, 0, ReceiveMode::store, 200),
+              TRANSFER_TIMED_OUT);
     EXPECT_EQ(read(path("r")), "abc");
 
     const std::string file = path("big");
     fs::resize_file(write("big", ""), 64 << 20);  // more than any socket buffer holds
     for (RepresentationType type : {kI, kE}) {
         Link stalled = small_buffers(tcp_link());  // the peer never reads
-        EXPECT_EQ(send_file(log_, stalled.engine.get(), opened(file), type, 0, 200),
-                  TRANSFER_TIMED_OUT);
-        EXPECT_EQ(::fcntl(stalled.engine.get(), F_GETFL) & O_NONBLOCK, 0);  // mode given back
+        EXPECT_EQ(send_file(log_, *stalled.engine, opened(file), type, 0, 200), TRANSFER_TIMED_OUT);
+        EXPECT_EQ(::fcntl(stalled.engine->zero_copy_socket(), F_GETFL) & O_NONBLOCK,
+                  0);  // mode given back
     }
 }
 
@@ -352,7 +361,7 @@ TEST_F(TransferEngineTest, ASlowButMovingDownloadOutlivesTheIdleLimit) {
         }
         return all;
     });
-    EXPECT_EQ(send_file(log_, link.engine.get(), opened(file), kI, 0, 1000), TRANSFER_OK);
+    EXPECT_EQ(send_file(log_, *link.engine, opened(file), kI, 0, 1000), TRANSFER_OK);
     link.engine.reset();
     EXPECT_EQ(wire.get(), content);
     EXPECT_GT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
