@@ -79,11 +79,11 @@ Match find_command(std::string_view line) {
 
 // The shared checks of the table, in the order clients see them.
 bool passes_access_rules(Session& s, const CommandRow& row) {
-    if (row.refused_to_read_only && s.account.read_only) {
+    if (row.refused_to_read_only && s.login.account.read_only) {
         s.reply(530, "User access denied.");
         return false;
     }
-    if (row.login == Login::not_needed || s.logged_in) return true;
+    if (row.login == Login::not_needed || s.login.logged_in) return true;
     if (row.login == Login::needed_550) {
         s.reply(550, "Requested action not taken.");
     } else {
@@ -112,7 +112,7 @@ void dispatch(Session& s, std::string_view line) {
     const Match match = line.size() < kShortestLine ? Match{} : find_command(line);
     if (match.row == nullptr) {
         s.reply(500, "Syntax error, command unrecognized.");
-        s.rename_pending = false;
+        s.login.rename_pending = false;
         return;
     }
     const bool is_rename_from = match.row->word == "RNFR ";
@@ -122,7 +122,7 @@ void dispatch(Session& s, std::string_view line) {
             std::string(match.row->trace) + std::string(line.substr(match.word_length)) + ">");
     }
     if (passes_access_rules(s, *match.row)) match.row->handler(s, line.substr(match.word_length));
-    if (!is_rename_from) s.rename_pending = false;
+    if (!is_rename_from) s.login.rename_pending = false;
 }
 
 }  // namespace kesto::server

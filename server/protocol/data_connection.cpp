@@ -39,11 +39,11 @@ int data_timeout_ms(const Session& s) {
 }
 
 bool accept_passive(Session& s, platform::UniqueFd& data) {
-    const platform::DataResult r =
-        platform::accept_from(s.passive_socket.get(), s.peer.address, data_timeout_ms(s), data);
+    const platform::DataResult r = platform::accept_from(s.channel.passive_socket.get(),
+                                                         s.peer.address, data_timeout_ms(s), data);
     if (r.stage == platform::DataStage::timed_out) leave_passive_mode(s);
     // Each PASV serves one connection: the listening socket is not needed any more.
-    if (r.stage == platform::DataStage::ok) s.passive_socket.reset();
+    if (r.stage == platform::DataStage::ok) s.channel.passive_socket.reset();
     return r.stage == platform::DataStage::ok;
 }
 
@@ -53,7 +53,7 @@ bool connect_active(Session& s, platform::UniqueFd& data) {
         s.context.config.bind_address,
         static_cast<std::uint16_t>(control_port > 0 ? control_port - 1 : 0)};
     // Always the client's own address, whatever PORT said: no bounce attacks.
-    const platform::Endpoint remote{s.peer.address, s.data_port};
+    const platform::Endpoint remote{s.peer.address, s.channel.data_port};
     const platform::DataResult r = platform::connect_data(local, remote, data_timeout_ms(s), data);
     if (r.stage != platform::DataStage::ok) log_data_failure(s, "ODS", "Socket send error:", r);
     return r.stage == platform::DataStage::ok;
@@ -68,7 +68,8 @@ platform::Ipv4Address passive_address(const Session& s) {
 
 bool open_data_connection(Session& s, DataConnection& data) {
     platform::UniqueFd socket;
-    const bool opened = s.passive_pending ? accept_passive(s, socket) : connect_active(s, socket);
+    const bool opened =
+        s.channel.passive_pending ? accept_passive(s, socket) : connect_active(s, socket);
     if (!opened) {
         s.reply(425, kCannotOpen);
         return false;
@@ -85,8 +86,8 @@ void close_data_connection(Session& s, DataConnection& data) {
 }
 
 void leave_passive_mode(Session& s) {
-    s.passive_socket.reset();
-    s.passive_pending = false;
+    s.channel.passive_socket.reset();
+    s.channel.passive_pending = false;
 }
 
 void cmd_port(Session& s, std::string_view argument) {
@@ -103,7 +104,7 @@ void cmd_port(Session& s, std::string_view argument) {
         return;
     }
     // The host part is checked for form only: data goes to the client's own address.
-    s.data_port = static_cast<std::uint16_t>(
+    s.channel.data_port = static_cast<std::uint16_t>(
         (static_cast<unsigned>(n[4]) * 256u + static_cast<unsigned>(n[5])) & 0xFFFFu);
     // The client now expects the server to connect: a pending passive socket is dropped.
     leave_passive_mode(s);
@@ -119,7 +120,7 @@ void cmd_pasv(Session& s, std::string_view rest) {
     std::uint16_t port = 0;
     // Only where the client reached the server: not on every interface of the machine.
     const platform::DataResult r =
-        platform::listen_passive(s.control.local_address(), s.passive_socket, port);
+        platform::listen_passive(s.control.local_address(), s.channel.passive_socket, port);
     if (r.stage != platform::DataStage::ok) {
         if (r.stage != platform::DataStage::create)
             log_data_failure(s, "CCS", "Socket receive error:", r);
@@ -131,8 +132,8 @@ void cmd_pasv(Session& s, std::string_view rest) {
     std::snprintf(text, sizeof text, "Entering Passive Mode (%d,%d,%d,%d,%d,%d).", a[0], a[1], a[2],
                   a[3], port >> 8, port & 0xFF);
     s.reply(227, text);
-    s.passive_port = port;
-    s.passive_pending = true;
+    s.channel.passive_port = port;
+    s.channel.passive_pending = true;
 }
 
 }  // namespace kesto::server

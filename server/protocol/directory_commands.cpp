@@ -13,26 +13,22 @@ constexpr std::size_t kReplyTextLimit = kReplyLineLimit - 6;  // code, blank and
 void change_directory(Session& s, std::string_view target, int ok_code, const char* ok_text,
                       bool log_target) {
     platform::Entry entry;
-    if (platform::resolve_client_path(s.path_scope(), target, platform::Follow::final_link,
-                                      entry) == platform::PathResult::denied) {
-        s.reply(521, "Access denied.");
-        return;
-    }
+    if (!s.resolve_path(target, platform::Follow::final_link, entry)) return;
     if (log_target) s.context.log.post(LogLevel::extreme, "CWD: " + std::string(target));
     // The resolution followed every link by hand, so its path is the folder's real one.
     if (!platform::file_info(entry).is_directory) {
         s.reply(550, "Requested action not taken.");
         return;
     }
-    s.current_directory = entry.path;
+    s.login.current_directory = entry.path;
     s.reply(ok_code, ok_text);
 }
 
 // UNIX and OKUMA clients expect '/' separators and no drive letter.
 std::string shown_directory(const Session& s) {
-    std::string path = s.current_directory;
-    const bool unix_like = s.account.system_type == formats::SystemType::UNIX ||
-                           s.account.system_type == formats::SystemType::OKUMA;
+    std::string path = s.login.current_directory;
+    const bool unix_like = s.login.account.system_type == formats::SystemType::UNIX ||
+                           s.login.account.system_type == formats::SystemType::OKUMA;
     if (!unix_like) return path;
     if (path.size() > 2 && path[1] == ':') path.erase(0, 2);
     for (char& c : path) {

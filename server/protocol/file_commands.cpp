@@ -66,9 +66,9 @@ void cmd_rnfr(Session& s, std::string_view argument) {
     platform::Entry entry;
     if (!s.resolve_path(argument, platform::Follow::not_final_link, entry)) return;
     // Kept as resolved: RNTO renames through the same folder descriptor.
-    s.rename_source = std::move(entry);
-    if (platform::file_info(s.rename_source).exists) {
-        s.rename_pending = true;
+    s.login.rename_source = std::move(entry);
+    if (platform::file_info(s.login.rename_source).exists) {
+        s.login.rename_pending = true;
         s.reply(350, "Requested file action pending further information.");
     } else {
         s.reply(550, kNotTaken);
@@ -76,14 +76,14 @@ void cmd_rnfr(Session& s, std::string_view argument) {
 }
 
 void cmd_rnto(Session& s, std::string_view argument) {
-    if (!s.rename_pending) {
+    if (!s.login.rename_pending) {
         s.reply(503, "Bad sequence of commands.");
         return;
     }
     platform::Entry entry;
     if (!s.resolve_path(argument, platform::Follow::not_final_link, entry)) return;
     // A taken name (in any letter case) is refused rather than replaced.
-    if (platform::rename_no_replace(s.rename_source, entry) == 0) {
+    if (platform::rename_no_replace(s.login.rename_source, entry) == 0) {
         s.reply(250, kDone);
     } else {
         s.reply(553, kNotTaken);
@@ -94,8 +94,8 @@ void cmd_size(Session& s, std::string_view argument) {
     platform::Entry entry;
     if (!s.resolve_path(argument, platform::Follow::final_link, entry)) return;
     const platform::FileInfo info = platform::file_info(entry);
-    const bool must_open =
-        s.type == RepresentationType::ASCII || s.type == RepresentationType::EBCDIC;
+    const bool must_open = s.transfer.type == RepresentationType::ASCII ||
+                           s.transfer.type == RepresentationType::EBCDIC;
     if (!info.is_regular || (must_open && !platform::can_read_file(entry))) {
         s.reply(550, kNotTaken);
         return;

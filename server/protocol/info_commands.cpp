@@ -26,7 +26,7 @@ constexpr const char* kHelpLines[] = {
 };
 
 const char* type_text(const Session& s) {
-    switch (s.type) {
+    switch (s.transfer.type) {
         case RepresentationType::EBCDIC:
             return "Type: EBCDIC";
         case RepresentationType::IMAGE:
@@ -39,11 +39,13 @@ const char* type_text(const Session& s) {
 }
 
 std::string type_addition(const Session& s) {
-    if (s.type == RepresentationType::LOCAL) return " (Byte size 8)";
-    if (s.type == RepresentationType::IMAGE) return "";
+    if (s.transfer.type == RepresentationType::LOCAL) return " (Byte size 8)";
+    if (s.transfer.type == RepresentationType::IMAGE) return "";
     static constexpr const char* kFormats[] = {" (Non Print)", " (Telnet Format Effectors)",
                                                " (Carriage Control)"};
-    return kFormats[(s.format_control >= 1 && s.format_control <= 3) ? s.format_control - 1 : 0];
+    return kFormats[(s.transfer.format_control >= 1 && s.transfer.format_control <= 3)
+                        ? s.transfer.format_control - 1
+                        : 0];
 }
 
 const char* pick(int value, const char* one, const char* two, const char* three) {
@@ -57,23 +59,26 @@ std::string status_text(Session& s) {
     std::snprintf(
         text, sizeof text,
         "\r\nClient identity: %d.%d.%d.%d (%d).\r\nLogin user: %s.\r\nCurrent directory: %s\r\n",
-        a[0], a[1], a[2], a[3], s.data_port, s.user_name.c_str(), s.current_directory.c_str());
+        a[0], a[1], a[2], a[3], s.channel.data_port, s.login.user_name.c_str(),
+        s.login.current_directory.c_str());
     out += text;
     out += type_text(s) + type_addition(s);
-    out += std::string("\r\nMode: ") + pick(s.transfer_mode, "Stream", "Binary", "Compressed") +
-           "\r\nStructure: " + pick(s.structure, "File", "Record", "STRU_PAGE") + "\r\n";
-    if (!s.passive_pending) {
+    out += std::string("\r\nMode: ") +
+           pick(s.transfer.transfer_mode, "Stream", "Binary", "Compressed") +
+           "\r\nStructure: " + pick(s.transfer.structure, "File", "Record", "STRU_PAGE") + "\r\n";
+    if (!s.channel.passive_pending) {
         out += "Server is not in passive mode.\r\n";
     } else {
         out += "\r\nServer is in passive mode. Listening on: " +
-               platform::to_text(passive_address(s)) + " (" + std::to_string(s.passive_port) +
-               ").\r\n";
+               platform::to_text(passive_address(s)) + " (" +
+               std::to_string(s.channel.passive_port) + ").\r\n";
     }
-    out += s.restart_offset == 0
+    out += s.transfer.restart_offset == 0
                ? std::string("No restart point set.\r\n")
-               : "Restart point set to " + std::to_string(s.restart_offset) + ".\r\n";
+               : "Restart point set to " + std::to_string(s.transfer.restart_offset) + ".\r\n";
     out += std::string("Operating system emulation: ") +
-           (s.account.system_type == formats::SystemType::UNIX ? "Unix" : "Unknown") + "\r\n\r\n";
+           (s.login.account.system_type == formats::SystemType::UNIX ? "Unix" : "Unknown") +
+           "\r\n\r\n";
     return out;
 }
 
@@ -95,7 +100,7 @@ void status_of_path(Session& s, std::string_view path) {
     const int code = is_file ? 213 : 212;
     const char* kind = is_file ? "File status." : "Directory status.";
     s.reply(code, kind, true);
-    if (list_directory(s.context.log, s.control, s.account.system_type,
+    if (list_directory(s.context.log, s.control, s.login.account.system_type,
                        formats::ListingKind::LIST_LONG, target,
                        RepresentationType::ASCII) == LISTING_SENT) {
         s.reply(code, kind);
@@ -123,8 +128,8 @@ void cmd_site(Session& s, std::string_view) {
 }
 
 void cmd_syst(Session& s, std::string_view) {
-    s.reply(215, s.account.system_type == formats::SystemType::UNIX ? "UNIX Type: L8"
-                                                                    : "UNKNOWN Type: L8");
+    s.reply(215, s.login.account.system_type == formats::SystemType::UNIX ? "UNIX Type: L8"
+                                                                          : "UNKNOWN Type: L8");
 }
 
 void cmd_help(Session& s, std::string_view) {

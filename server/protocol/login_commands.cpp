@@ -29,67 +29,70 @@ void log_account(const Session& s, const Account& a) {
 void enter_account(Session& s) {
     // The confinement root is fixed at login; a PATH that does not resolve stays as
     // text (taken from the root), so relative names fail rather than land elsewhere.
-    s.root_real = platform::canonical_path(s.account.path);
-    s.current_directory =
-        s.root_real.empty() ? platform::combine_client_path("/", s.account.path) : s.root_real;
+    s.login.root_real = platform::canonical_path(s.login.account.path);
+    s.login.current_directory = s.login.root_real.empty()
+                                    ? platform::combine_client_path("/", s.login.account.path)
+                                    : s.login.root_real;
     // Paths resolve from a descriptor held for the session: the confined root, or the
     // file system's root for an account that is not confined.
-    s.root_folder = platform::open_root_folder(s.account.confined ? s.root_real : "/");
-    if (s.account.confined && !s.root_folder) s.root_real.clear();
+    s.login.root_folder =
+        platform::open_root_folder(s.login.account.confined ? s.login.root_real : "/");
+    if (s.login.account.confined && !s.login.root_folder) s.login.root_real.clear();
     if (!s.reply(230, "User logged in, proceed.")) return;
-    s.log(LogLevel::informational, "Client logged in as '" + s.user_name + "'.");
-    s.logged_in = true;
+    s.log(LogLevel::informational, "Client logged in as '" + s.login.user_name + "'.");
+    s.login.logged_in = true;
 }
 
 }  // namespace
 
 void cmd_user(Session& s, std::string_view name) {
-    s.rename_pending = false;
+    s.login.rename_pending = false;
     if (kWordLength + name.size() > kMaxLoginLine) {
         s.reply(500, "Syntax error, command unrecognized.");
         return;
     }
-    if (s.logged_in) {
-        s.user_name.clear();
-        s.password.clear();
-        s.logged_in = false;
+    if (s.login.logged_in) {
+        s.login.user_name.clear();
+        s.login.password.clear();
+        s.login.logged_in = false;
     }
-    s.user_name = std::string(name);
-    if (s.reply(331, "User name okay, need password.")) s.user_given = true;
+    s.login.user_name = std::string(name);
+    if (s.reply(331, "User name okay, need password.")) s.login.user_given = true;
 }
 
 void cmd_pass(Session& s, std::string_view password) {
-    s.rename_pending = false;
-    if (!s.user_given) {
-        if (s.reply(503, "Bad sequence of commands.")) s.logged_in = false;
+    s.login.rename_pending = false;
+    if (!s.login.user_given) {
+        if (s.reply(503, "Bad sequence of commands.")) s.login.logged_in = false;
         return;
     }
     if (kWordLength + password.size() > kMaxLoginLine) {
         s.reply(500, "Syntax error, command unrecognized.");
         return;
     }
-    s.password = std::string(password);
-    const Account account = read_account(s.context.account_file, s.user_name);
+    s.login.password = std::string(password);
+    const Account account = read_account(s.context.account_file, s.login.user_name);
     log_account(s, account);
-    s.user_given = false;
+    s.login.user_given = false;
     if (account.path_too_long) {
-        s.context.log.post(LogLevel::fatal, "(" + s.tag + ") The PATH of account '" + s.user_name +
+        s.context.log.post(LogLevel::fatal, "(" + s.tag + ") The PATH of account '" +
+                                                s.login.user_name +
                                                 "' is longer than 1024 characters.");
         s.reply(421, "Service not available, closing control connection.");
         return;
     }
-    if (!equal_ignoring_case(s.user_name, account.name) ||
-        !equal_ignoring_case(s.password, account.password)) {
+    if (!equal_ignoring_case(s.login.user_name, account.name) ||
+        !equal_ignoring_case(s.login.password, account.password)) {
         s.reply(421, "Service not available, closing control connection.");
         return;
     }
     // Only now: before the password matched, no reply may tell what the account allows.
-    s.account = account;
+    s.login.account = account;
     enter_account(s);
 }
 
 void cmd_acct(Session& s, std::string_view) {
-    if (s.logged_in) {
+    if (s.login.logged_in) {
         s.reply(230, "User logged in, proceed.");
     } else {
         s.reply(503, "Bad sequence of commands.");
@@ -97,26 +100,12 @@ void cmd_acct(Session& s, std::string_view) {
 }
 
 void cmd_rein(Session& s, std::string_view) {
-    s.logged_in = false;
-    s.user_given = false;
-    s.rename_pending = false;
     // read_only stays: a read-only account stays refused after REIN.
-    const bool read_only = s.account.read_only;
-    s.account = {};
-    s.account.read_only = read_only;
-    s.root_real.clear();
-    s.root_folder.reset();
-    s.rename_source = {};
-    s.user_name.clear();
-    s.password.clear();
-    s.data_port = 21;
-    s.type = RepresentationType::ASCII;
-    s.format_control = 1;
-    s.structure = 1;
-    s.transfer_mode = 1;
-    s.restart_offset = 0;
-    s.current_directory = "/";
-    leave_passive_mode(s);
+    const bool read_only = s.login.account.read_only;
+    s.login = {};
+    s.login.account.read_only = read_only;
+    s.transfer = {};
+    s.channel = {};  // closes a pending passive socket: passive mode is left
     s.reply(220, "Service ready for new user.");
 }
 

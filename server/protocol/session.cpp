@@ -27,8 +27,8 @@ int idle_timeout_ms(const ServerConfig& config) {
 
 // The wait for a command line and each send: a shorter limit until the client logs in.
 int session_limit_ms(const Session& s) {
-    return s.logged_in ? idle_timeout_ms(s.context.config)
-                       : login_limit_seconds(s.context.config) * 1000;
+    return s.login.logged_in ? idle_timeout_ms(s.context.config)
+                             : login_limit_seconds(s.context.config) * 1000;
 }
 
 bool greet(Session& s) {
@@ -91,7 +91,8 @@ void Session::log(LogLevel level, const std::string& text) const {
 }
 
 platform::PathScope Session::path_scope() const {
-    return platform::PathScope{current_directory, account.confined, root_real, root_folder.get()};
+    return platform::PathScope{login.current_directory, login.account.confined, login.root_real,
+                               login.root_folder.get()};
 }
 
 bool Session::resolve_path(std::string_view client_path, platform::Follow follow,

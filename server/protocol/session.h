@@ -16,6 +16,37 @@
 
 namespace kesto::server {
 
+// Who the client is and where it stands; USER and REIN start it again.
+struct SessionLogin {
+    bool logged_in = false;
+    bool user_given = false;
+    std::string user_name;
+    std::string password;
+    settings::Account account;       // taken once the password matched
+    std::string root_real;           // the canonical PATH at login: the confinement root
+    platform::UniqueFd root_folder;  // held from login: paths resolve from it, never by name
+    std::string current_directory = "/";
+    bool rename_pending = false;
+    platform::Entry rename_source;  // what RNFR resolved, used as it is by RNTO
+};
+
+// TYPE, its format, STRU, MODE and REST.
+struct TransferSettings {
+    RepresentationType type = RepresentationType::ASCII;
+    int format_control = 1;
+    int structure = 1;
+    int transfer_mode = 1;
+    std::int64_t restart_offset = 0;
+};
+
+// How the next data connection is made: PORT's port or a pending passive socket.
+struct DataChannel {
+    std::uint16_t data_port = 21;
+    bool passive_pending = false;
+    platform::UniqueFd passive_socket;
+    std::uint16_t passive_port = 0;
+};
+
 struct Session {
     Session(ServerContext& context, ClientSlot& slot, platform::Connection& control);
 
@@ -37,25 +68,9 @@ struct Session {
     platform::Connection& control;
     const std::string tag;  // the client's address text
 
-    bool logged_in = false;
-    bool user_given = false;
-    bool rename_pending = false;
-    std::string user_name;
-    std::string password;
-    settings::Account account;       // taken once the password matched
-    std::string root_real;           // the canonical PATH at login: the confinement root
-    platform::UniqueFd root_folder;  // held from login: paths resolve from it, never by name
-    std::string current_directory = "/";
-    RepresentationType type = RepresentationType::ASCII;
-    int format_control = 1;
-    int structure = 1;
-    int transfer_mode = 1;
-    std::uint16_t data_port = 21;
-    std::int64_t restart_offset = 0;
-    bool passive_pending = false;
-    platform::UniqueFd passive_socket;
-    std::uint16_t passive_port = 0;
-    platform::Entry rename_source;  // what RNFR resolved, used as it is by RNTO
+    SessionLogin login;
+    TransferSettings transfer;
+    DataChannel channel;
     bool close_requested = false;
     bool running = false;
 };

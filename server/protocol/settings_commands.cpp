@@ -26,14 +26,14 @@ long long leading_number(std::string_view text) {
 
 void type_text(Session& s, RepresentationType type, std::string_view rest) {
     if (rest.empty() || rest[0] != ' ') {
-        s.type = type;
+        s.transfer.type = type;
         s.reply(200, kOkay);
         return;
     }
     const std::string_view format = rest.substr(1);
     if (format == "N") {
-        s.type = type;
-        s.format_control = 1;
+        s.transfer.type = type;
+        s.transfer.format_control = 1;
         s.reply(200, kOkay);
     } else if (format == "T" || format == "C") {
         s.reply(504, kNotForParameter);
@@ -46,7 +46,7 @@ void type_local(Session& s, std::string_view rest) {
     if (rest.empty() || rest[0] != ' ') {
         s.reply(501, kBadParameters);
     } else if (leading_number(rest.substr(1)) == 8) {
-        s.type = RepresentationType::LOCAL;
+        s.transfer.type = RepresentationType::LOCAL;
         s.reply(200, kOkay);
     } else {
         s.reply(504, kNotForParameter);
@@ -70,7 +70,7 @@ void cmd_type(Session& s, std::string_view argument) {
                 s.reply(501, kBadParameters);
                 return;
             }
-            s.type = RepresentationType::IMAGE;
+            s.transfer.type = RepresentationType::IMAGE;
             s.reply(200, kOkay);
             return;
         default:
@@ -80,7 +80,7 @@ void cmd_type(Session& s, std::string_view argument) {
 
 void cmd_stru(Session& s, std::string_view argument) {
     if (argument == "F") {
-        s.structure = 1;
+        s.transfer.structure = 1;
         s.reply(200, kOkay);
     } else if (argument == "P" || argument == "R") {
         s.reply(504, kNotForParameter);
@@ -97,7 +97,7 @@ void cmd_mode(Session& s, std::string_view argument) {
     } else if (argument.size() > 1) {
         s.reply(500, kUnrecognized);
     } else if (code == 'S') {
-        s.transfer_mode = 1;
+        s.transfer.transfer_mode = 1;
         s.reply(200, kOkay);
     } else {
         s.reply(504, kNotForParameter);
@@ -111,7 +111,7 @@ void cmd_rest(Session& s, std::string_view argument) {
         s.reply(501, kBadParameters);
         return;
     }
-    s.restart_offset = offset;
+    s.transfer.restart_offset = offset;
     if (offset == 0) {
         s.reply(501, kBadParameters);
     } else {

@@ -24,9 +24,9 @@ int idle_timeout_ms(const Session& s) {
 
 // RETR and STOR trace the folder a confined account's path names.
 bool resolve_transfer_path(Session& s, std::string_view argument, platform::Entry& entry) {
-    if (s.account.confined && argument.find_first_of("/\\") != std::string_view::npos &&
+    if (s.login.account.confined && argument.find_first_of("/\\") != std::string_view::npos &&
         s.context.log.wants(LogLevel::extreme)) {
-        const std::string path = platform::combine_client_path(s.current_directory, argument);
+        const std::string path = platform::combine_client_path(s.login.current_directory, argument);
         s.context.log.post(LogLevel::extreme,
                            "Check perm for dir: <" + path.substr(0, path.rfind('/')) + ">");
     }
@@ -63,7 +63,7 @@ bool may_write(const platform::Entry& entry) {
 
 void end_transfer(Session& s, DataConnection& data) {
     close_data_connection(s, data);
-    s.restart_offset = 0;
+    s.transfer.restart_offset = 0;
 }
 
 // False when the data connection could not be opened (425 has been answered).
@@ -73,8 +73,8 @@ bool receive_into(Session& s, const platform::Entry& target, std::string_view sh
     if (!open_data_connection(s, data)) return false;
     s.log(LogLevel::informational,
           "Receiveing file from client (" + std::string(shown_name) + ").");
-    const TransferResult result =
-        receive_file(s.context.log, *data, target, s.type, offset, mode, idle_timeout_ms(s));
+    const TransferResult result = receive_file(s.context.log, *data, target, s.transfer.type,
+                                               offset, mode, idle_timeout_ms(s));
     if (reply_transfer_result(s, result)) {
         log_result(s, LogLevel::informational, shown_name, "received successfully");
     } else {
@@ -135,8 +135,8 @@ void cmd_retr(Session& s, std::string_view argument) {
     DataConnection data;
     if (!open_data_connection(s, data)) return;
     s.log(LogLevel::informational, "Sending file to client (" + std::string(argument) + ").");
-    const TransferResult result = send_file(s.context.log, *data, std::move(file), s.type,
-                                            s.restart_offset, idle_timeout_ms(s));
+    const TransferResult result = send_file(s.context.log, *data, std::move(file), s.transfer.type,
+                                            s.transfer.restart_offset, idle_timeout_ms(s));
     if (reply_transfer_result(s, result)) {
         log_result(s, LogLevel::informational, argument, "transmitted successfully");
     } else {
@@ -153,7 +153,7 @@ void cmd_stor(Session& s, std::string_view argument) {
         return;
     }
     if (!s.reply(150, kOpening)) return;
-    (void)receive_into(s, entry, argument, s.restart_offset, ReceiveMode::store);
+    (void)receive_into(s, entry, argument, s.transfer.restart_offset, ReceiveMode::store);
 }
 
 void cmd_stou(Session& s, std::string_view rest) {
@@ -161,7 +161,7 @@ void cmd_stou(Session& s, std::string_view rest) {
     std::string name;
     platform::Entry entry;
     if (!claim_unique_file(s, wanted, name, entry)) return;
-    s.restart_offset = 0;
+    s.transfer.restart_offset = 0;
     // The name was claimed for this upload: give it back when no upload comes.
     if (!s.reply(150, "FILE: " + name) ||
         !receive_into(s, entry, name, 0, ReceiveMode::store_unique)) {
@@ -179,8 +179,8 @@ void cmd_appe(Session& s, std::string_view argument) {
     if (!s.reply(150, kOpening)) return;
     DataConnection data;
     if (!open_data_connection(s, data)) return;
-    s.restart_offset = 0;
-    const TransferResult result = receive_file(s.context.log, *data, entry, s.type, 0,
+    s.transfer.restart_offset = 0;
+    const TransferResult result = receive_file(s.context.log, *data, entry, s.transfer.type, 0,
                                                ReceiveMode::append, idle_timeout_ms(s));
     reply_transfer_result(s, result);
     end_transfer(s, data);
@@ -211,7 +211,8 @@ void list_command(Session& s, std::string_view rest, bool names) {
     DataConnection data;
     if (!open_data_connection(s, data)) return;
     if (s.reply(150, kOpening)) {
-        switch (list_directory(s.context.log, *data, s.account.system_type, kind, target, s.type)) {
+        switch (list_directory(s.context.log, *data, s.login.account.system_type, kind, target,
+                               s.transfer.type)) {
             case LISTING_SENT:
                 s.reply(226, "Transfer complete.");
                 break;

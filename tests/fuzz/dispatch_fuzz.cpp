@@ -69,12 +69,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kesto::test::MemoryConnection control;
     Session s(w.context, w.slots[0], control);
     s.running = true;
-    s.logged_in = true;
-    s.account.confined = true;
-    s.account.path = w.root.string();
-    s.root_real = w.root.string();
-    s.root_folder = kesto::platform::open_root_folder(w.root.string());
-    s.current_directory = w.root.string();
+    s.login.logged_in = true;
+    s.login.account.confined = true;
+    s.login.account.path = w.root.string();
+    s.login.root_real = w.root.string();
+    s.login.root_folder = kesto::platform::open_root_folder(w.root.string());
+    s.login.current_directory = w.root.string();
     FuzzedDataProvider in(data, size);
     for (int i = 0; i < 16 && in.remaining_bytes() > 0; ++i) {
         const std::string raw = in.ConsumeRandomLengthString(kCommandLineKept);
