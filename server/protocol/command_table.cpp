@@ -108,6 +108,17 @@ std::string normalise_command_line(std::string_view raw) {
     return line;
 }
 
+std::vector<std::string_view> command_words() {
+    std::vector<std::string_view> words;
+    for (const CommandRow& row : kCommands) {
+        for (std::string_view word : {row.word, row.alias}) {
+            while (word.ends_with(' ')) word.remove_suffix(1);
+            if (!word.empty()) words.push_back(word);
+        }
+    }
+    return words;
+}
+
 void dispatch(Session& s, std::string_view line) {
     const Match match = line.size() < kShortestLine ? Match{} : find_command(line);
     if (match.row == nullptr) {

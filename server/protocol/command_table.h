@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "server/protocol/session.h"
 
@@ -13,6 +14,10 @@ namespace kesto::server {
 // Blanks trimmed, the line cut at its first CR or LF, upper-cased, runs of blanks
 // made one. Only the blank counts; TABs stay.
 [[nodiscard]] std::string normalise_command_line(std::string_view raw);
+
+// Every command word of the table, aliases included, without the blank that marks a
+// word needing an argument: what HELP must name.
+[[nodiscard]] std::vector<std::string_view> command_words();
 
 // Runs one normalised line; every reply goes out through the session.
 void dispatch(Session& session, std::string_view line);
