@@ -7,8 +7,6 @@ namespace kesto::server {
 
 namespace {
 
-constexpr std::size_t kReplyTextLimit = kReplyLineLimit - 6;  // code, blank and CR LF
-
 // A failed change leaves the working directory as it was.
 void change_directory(Session& s, std::string_view target, int ok_code, const char* ok_text,
                       bool log_target) {

@@ -14,7 +14,6 @@ namespace {
 
 constexpr const char* kDone = "Requested file action okay, completed.";
 constexpr const char* kNotTaken = "Requested action not taken.";
-constexpr std::size_t kReplyTextLimit = kReplyLineLimit - 6;  // code, blank and CR LF
 
 }  // namespace
 

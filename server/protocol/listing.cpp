@@ -6,18 +6,18 @@
 #include "platform/files.h"
 #include "server/formats/wildcard.h"
 #include "server/protocol/control_channel.h"
+#include "server/protocol/limits.h"
 
 namespace kesto::server {
 
 namespace {
 
-// Lines are gathered into blocks: the bytes on the wire are the same, the calls fewer.
-constexpr std::size_t kListingBlockBytes = 64 * 1024;
-
 bool is_separator(char c) {
     return c == '/' || c == '\\';
 }
 
+// Lines are gathered into blocks of kListingBlockBytes: the bytes on the wire are the
+// same, the calls fewer.
 class BlockSender {
   public:
     BlockSender(const LogPoster& log, platform::Connection& out) : log_(log), out_(out) {}

@@ -5,12 +5,12 @@
 #include "server/protocol/account.h"
 #include "server/protocol/commands.h"
 #include "server/protocol/data_connection.h"
+#include "server/protocol/limits.h"
 
 namespace kesto::server {
 
 namespace {
 
-constexpr std::size_t kMaxLoginLine = 99;
 constexpr std::size_t kWordLength = 5;  // "USER " and "PASS "
 
 void log_account(const Session& s, const Account& a) {

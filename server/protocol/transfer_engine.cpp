@@ -16,9 +16,6 @@ namespace kesto::server {
 
 namespace {
 
-// One block of file data in either direction, owned by the call.
-constexpr std::size_t kTransferBlockBytes = 256 * 1024;
-
 std::unique_ptr<char[]> new_block() {
     return std::make_unique_for_overwrite<char[]>(kTransferBlockBytes);
 }
