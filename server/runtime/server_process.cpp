@@ -13,34 +13,16 @@ constexpr const char* kCaption = "KESTO FTP Server";
 }  // namespace
 
 ServerProcess::ServerProcess(CommandLine command_line, std::string program_folder)
-    : command_line_(std::move(command_line)),
-      program_folder_(std::move(program_folder)),
-      loop_([this](int command, void* param) { return handle_command(command, param); }) {}
+    : command_line_(std::move(command_line)), program_folder_(std::move(program_folder)) {}
 
 void ServerProcess::run() {
     if (!platform::start_detached_thread([this] { startup_thread(); })) platform::exit_process(1);
-    platform::start_stop_signal_thread([this] { loop_.send(kCmdStop, nullptr); });
-    loop_.run();
+    platform::start_stop_signal_thread([this] { main_queue_.send([this] { handle_stop(); }); });
+    main_queue_.run();
     // The stop has closed the name; let its thread answer the requester first.
     endpoint_.close();
     endpoint_.join();
     platform::exit_process(exit_status_.load());
-}
-
-std::intptr_t ServerProcess::handle_command(int command, void* param) {
-    switch (command) {
-        case kCmdStop:
-            handle_stop();
-            break;
-        case kCmdLogFatal:
-        case kCmdLogInformational:
-        case kCmdLogExtreme:
-            handle_log(command, *static_cast<const std::string*>(param));
-            break;
-        default:
-            break;
-    }
-    return 0;
 }
 
 void ServerProcess::handle_stop() {
@@ -48,11 +30,10 @@ void ServerProcess::handle_stop() {
     listener_stop_.stop();
     endpoint_.close();
     event_log_.close();
-    loop_.quit();
+    main_queue_.quit();
 }
 
-void ServerProcess::handle_log(int command, const std::string& text) {
-    const auto level = static_cast<LogLevel>(command - 10);
+void ServerProcess::handle_log(LogLevel level, const std::string& text) {
     if (event_log_.write_line(level, text) == 0) return;
     fail("Error writing to the log file, -service aborting.");
     handle_stop();
@@ -67,10 +48,10 @@ void ServerProcess::startup_thread() {
     if (command_line_.stop) {
         stop_running_server();
     } else if (claim_endpoint()) {
-        endpoint_.start([this] { loop_.send(kCmdStop, nullptr); });
+        endpoint_.start([this] { main_queue_.send([this] { handle_stop(); }); });
         serve();
     }
-    loop_.send(kCmdStop, nullptr);
+    main_queue_.send([this] { handle_stop(); });
 }
 
 void ServerProcess::stop_running_server() {
@@ -137,7 +118,7 @@ void ServerProcess::serve() {
     }
     poster_ = std::make_unique<LogPoster>(
         config_.log_level, [this](LogLevel level, const std::string& text) {
-            loop_.send(10 + static_cast<int>(level), const_cast<std::string*>(&text));
+            main_queue_.send([this, level, &text] { handle_log(level, text); });
         });
     if (event_log_.open() != 0) {
         fail("Error opening the log file specified in the configuration file!");

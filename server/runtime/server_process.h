@@ -1,5 +1,5 @@
 #pragma once
-// The server process: the control window's loop on the main thread, and the
+// The server process: the mailbox on the main thread, and the
 // start-up thread that checks for another server, loads the configuration, opens
 // the event log and runs the listener.
 
@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/control_endpoint.h"
-#include "platform/message_loop.h"
+#include "platform/main_thread_queue.h"
 #include "server/protocol/listener.h"
 #include "server/protocol/server_context.h"
 #include "server/runtime/command_line.h"
@@ -16,14 +16,6 @@
 #include "server/runtime/server_config.h"
 
 namespace kesto::server {
-
-// Commands of the control window.
-enum WindowCommand : int {
-    kCmdStop = 1,
-    kCmdLogFatal = 12,
-    kCmdLogInformational = 13,
-    kCmdLogExtreme = 14,
-};
 
 class ServerProcess {
   public:
@@ -34,9 +26,8 @@ class ServerProcess {
     [[noreturn]] void run();
 
   private:
-    std::intptr_t handle_command(int command, void* param);
     void handle_stop();
-    void handle_log(int command, const std::string& text);
+    void handle_log(LogLevel level, const std::string& text);
     void startup_thread();
     void stop_running_server();
     // Binds the folder's name; when it is held, says by whom and returns false.
@@ -49,7 +40,7 @@ class ServerProcess {
     ServerConfig config_;
     EventLog event_log_{config_};
     std::unique_ptr<LogPoster> poster_;
-    platform::MessageLoop loop_;
+    platform::MainThreadQueue main_queue_;
     platform::ControlEndpoint endpoint_;
     ListenerStop listener_stop_;
     ClientSlots slots_;

@@ -1,17 +1,17 @@
-#include "platform/message_loop.h"
+#include "platform/main_thread_queue.h"
 
 namespace kesto::platform {
 
-void MessageLoop::run() {
+void MainThreadQueue::run() {
     std::unique_lock lock(mutex_);
-    loop_thread_ = std::this_thread::get_id();
+    queue_thread_ = std::this_thread::get_id();
     running_ = true;
     while (running_) {
         queued_.wait(lock, [&] { return !queue_.empty(); });
         Message* message = queue_.front();
         queue_.pop_front();
         lock.unlock();
-        message->result = handler_(message->command, message->param);
+        message->task();
         lock.lock();
         // Notified under the lock: the sender cannot leave (and destroy the message)
         // before this call is done with it.
@@ -19,7 +19,8 @@ void MessageLoop::run() {
         message->handled.notify_one();
     }
     ended_ = true;
-    // Posters still waiting are released unhandled, as after a window is destroyed.
+    // Senders still waiting are released with their tasks not run, as after a window
+    // is destroyed.
     for (Message* message : queue_) {
         message->done = true;
         message->handled.notify_one();
@@ -27,21 +28,21 @@ void MessageLoop::run() {
     queue_.clear();
 }
 
-std::intptr_t MessageLoop::send(int command, void* param) {
+void MainThreadQueue::send(const Task& task) {
     std::unique_lock lock(mutex_);
-    if (ended_) return 0;
-    if (running_ && std::this_thread::get_id() == loop_thread_) {
+    if (ended_) return;
+    if (running_ && std::this_thread::get_id() == queue_thread_) {
         lock.unlock();
-        return handler_(command, param);
+        task();
+        return;
     }
-    Message message{command, param, 0, false, {}};
+    Message message{task, false, {}};
     queue_.push_back(&message);
     queued_.notify_one();
     message.handled.wait(lock, [&] { return message.done; });
-    return message.result;
 }
 
-void MessageLoop::quit() {
+void MainThreadQueue::quit() {
     std::lock_guard lock(mutex_);
     running_ = false;
 }
