@@ -4,6 +4,7 @@
 #include <array>
 
 #include "server/protocol/commands.h"
+#include "server/protocol/replies.h"
 
 namespace kesto::server {
 
@@ -80,14 +81,14 @@ Match find_command(std::string_view line) {
 // The shared checks of the table, in the order clients see them.
 bool passes_access_rules(Session& s, const CommandRow& row) {
     if (row.refused_to_read_only && s.login.account.read_only) {
-        s.reply(530, "User access denied.");
+        s.reply(kUserAccessDenied);
         return false;
     }
     if (row.login == Login::not_needed || s.login.logged_in) return true;
     if (row.login == Login::needed_550) {
-        s.reply(550, "Requested action not taken.");
+        s.reply(kNotTaken);
     } else {
-        s.reply(530, "Not logged in.");
+        s.reply(kNotLoggedIn);
     }
     return false;
 }
@@ -122,7 +123,7 @@ std::vector<std::string_view> command_words() {
 void dispatch(Session& s, std::string_view line) {
     const Match match = line.size() < kShortestLine ? Match{} : find_command(line);
     if (match.row == nullptr) {
-        s.reply(500, "Syntax error, command unrecognized.");
+        s.reply(kUnrecognized);
         s.login.rename_pending = false;
         return;
     }

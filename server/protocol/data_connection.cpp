@@ -4,12 +4,11 @@
 #include <cstdio>
 
 #include "server/protocol/commands.h"
+#include "server/protocol/replies.h"
 
 namespace kesto::server {
 
 namespace {
-
-constexpr const char* kCannotOpen = "Can't open data connection.";
 
 const char* stage_name(platform::DataStage stage) {
     switch (stage) {
@@ -71,7 +70,7 @@ bool open_data_connection(Session& s, DataConnection& data) {
     const bool opened =
         s.channel.passive_pending ? accept_passive(s, socket) : connect_active(s, socket);
     if (!opened) {
-        s.reply(425, kCannotOpen);
+        s.reply(kCannotOpenData);
         return false;
     }
     data = std::make_unique<platform::SocketConnection>(std::move(socket));
@@ -91,16 +90,15 @@ void leave_passive_mode(Session& s) {
 }
 
 void cmd_port(Session& s, std::string_view argument) {
-    constexpr const char* kBad = "Syntax error in parameters or arguments.";
     if (std::count(argument.begin(), argument.end(), ',') != 5) {
-        s.reply(501, kBad);
+        s.reply(kBadParameters);
         return;
     }
     int n[6];
     const std::string text(argument);
     if (std::sscanf(text.c_str(), "%d,%d,%d,%d,%d,%d", &n[0], &n[1], &n[2], &n[3], &n[4], &n[5]) !=
         6) {
-        s.reply(501, kBad);
+        s.reply(kBadParameters);
         return;
     }
     // The host part is checked for form only: data goes to the client's own address.
@@ -108,12 +106,12 @@ void cmd_port(Session& s, std::string_view argument) {
         (static_cast<unsigned>(n[4]) * 256u + static_cast<unsigned>(n[5])) & 0xFFFFu);
     // The client now expects the server to connect: a pending passive socket is dropped.
     leave_passive_mode(s);
-    s.reply(200, "Command okay.");
+    s.reply(kCommandOkay);
 }
 
 void cmd_pasv(Session& s, std::string_view rest) {
     if (!rest.empty()) {
-        s.reply(501, "Syntax error in parameters or arguments.");
+        s.reply(kBadParameters);
         return;
     }
     leave_passive_mode(s);
@@ -124,7 +122,7 @@ void cmd_pasv(Session& s, std::string_view rest) {
     if (r.stage != platform::DataStage::ok) {
         if (r.stage != platform::DataStage::create)
             log_data_failure(s, "CCS", "Socket receive error:", r);
-        s.reply(425, kCannotOpen);
+        s.reply(kCannotOpenData);
         return;
     }
     const auto& a = passive_address(s).octets;

@@ -7,15 +7,11 @@
 #include "platform/files.h"
 #include "server/protocol/commands.h"
 #include "server/protocol/limits.h"
+#include "server/protocol/replies.h"
 
 namespace kesto::server {
 
-namespace {
-
-constexpr const char* kDone = "Requested file action okay, completed.";
-constexpr const char* kNotTaken = "Requested action not taken.";
-
-}  // namespace
+namespace {}  // namespace
 
 void cmd_dele(Session& s, std::string_view argument) {
     platform::Entry entry;
@@ -24,7 +20,7 @@ void cmd_dele(Session& s, std::string_view argument) {
     // As on Windows, a read-only file cannot be deleted.
     const bool removed =
         info.exists && !info.is_directory && !info.read_only && platform::remove_file(entry) == 0;
-    s.reply(removed ? 250 : 550, removed ? kDone : kNotTaken);
+    s.reply(removed ? kFileActionDone : kNotTaken);
 }
 
 void cmd_rmd(Session& s, std::string_view argument) {
@@ -32,16 +28,16 @@ void cmd_rmd(Session& s, std::string_view argument) {
     if (!s.resolve_path(argument, platform::Follow::not_final_link, entry)) return;
     const platform::FileInfo info = platform::file_info(entry);
     if (!info.exists) {
-        s.reply(501, "Syntax error in parameters or arguments.");
+        s.reply(kBadParameters);
         return;
     }
     const int error = info.read_only ? EACCES : platform::remove_directory(entry);
     if (error == 0) {
-        s.reply(250, kDone);
+        s.reply(kFileActionDone);
     } else if (error == ENOENT) {
-        s.reply(501, "Syntax error in parameters or arguments.");
+        s.reply(kBadParameters);
     } else {
-        s.reply(550, kNotTaken);
+        s.reply(kNotTaken);
     }
 }
 
@@ -49,7 +45,7 @@ void cmd_mkd(Session& s, std::string_view argument) {
     const std::string text = "\"" + std::string(argument) + "\" created.";
     // Known before acting: a reply that cannot be sent must not follow a change.
     if (text.size() > kReplyTextLimit) {
-        s.reply(501, "Syntax error in parameters or arguments.");
+        s.reply(kBadParameters);
         return;
     }
     platform::Entry entry;
@@ -57,7 +53,7 @@ void cmd_mkd(Session& s, std::string_view argument) {
     if (platform::make_directory(entry) == 0) {
         s.reply(257, text);
     } else {
-        s.reply(550, kNotTaken);
+        s.reply(kNotTaken);
     }
 }
 
@@ -68,24 +64,24 @@ void cmd_rnfr(Session& s, std::string_view argument) {
     s.login.rename_source = std::move(entry);
     if (platform::file_info(s.login.rename_source).exists) {
         s.login.rename_pending = true;
-        s.reply(350, "Requested file action pending further information.");
+        s.reply(kPendingFurtherInformation);
     } else {
-        s.reply(550, kNotTaken);
+        s.reply(kNotTaken);
     }
 }
 
 void cmd_rnto(Session& s, std::string_view argument) {
     if (!s.login.rename_pending) {
-        s.reply(503, "Bad sequence of commands.");
+        s.reply(kBadSequence);
         return;
     }
     platform::Entry entry;
     if (!s.resolve_path(argument, platform::Follow::not_final_link, entry)) return;
     // A taken name (in any letter case) is refused rather than replaced.
     if (platform::rename_no_replace(s.login.rename_source, entry) == 0) {
-        s.reply(250, kDone);
+        s.reply(kFileActionDone);
     } else {
-        s.reply(553, kNotTaken);
+        s.reply(kNameNotTaken);
     }
 }
 
@@ -96,7 +92,7 @@ void cmd_size(Session& s, std::string_view argument) {
     const bool must_open = s.transfer.type == RepresentationType::ASCII ||
                            s.transfer.type == RepresentationType::EBCDIC;
     if (!info.is_regular || (must_open && !platform::can_read_file(entry))) {
-        s.reply(550, kNotTaken);
+        s.reply(kNotTaken);
         return;
     }
     // Always the bytes on disk, whatever the type: RETR sends them unchanged.
@@ -115,7 +111,7 @@ void cmd_mdtm(Session& s, std::string_view argument) {
                                ? static_cast<long long>(t.tm_year) + 1900
                                : 0;
     if (year < 1 || year > 9999) {
-        s.reply(550, kNotTaken);
+        s.reply(kNotTaken);
         return;
     }
     char stamp[32];

@@ -5,12 +5,11 @@
 #include "server/protocol/commands.h"
 #include "server/protocol/data_connection.h"
 #include "server/protocol/listing.h"
+#include "server/protocol/replies.h"
 
 namespace kesto::server {
 
 namespace {
-
-constexpr const char* kServerName = "KESTO FTP Server v2.02";
 
 constexpr const char* kHelpLines[] = {
     "The following commands are implemented:",
@@ -55,7 +54,7 @@ const char* pick(int value, const char* one, const char* two, const char* three)
 std::string status_text(Session& s) {
     char text[1024];
     const auto& a = s.peer.address.octets;
-    std::string out = std::string("\r\n") + kServerName + "\r\n";
+    std::string out = "\r\n" + std::string(kServerName) + "\r\n";
     std::snprintf(
         text, sizeof text,
         "\r\nClient identity: %d.%d.%d.%d (%d).\r\nLogin user: %s.\r\nCurrent directory: %s\r\n",
@@ -105,26 +104,26 @@ void status_of_path(Session& s, std::string_view path) {
                        RepresentationType::ASCII) == LISTING_SENT) {
         s.reply(code, kind);
     } else {
-        s.reply(450, "Requested file action not taken.");
+        s.reply(kFileActionNotTaken);
     }
 }
 
 }  // namespace
 
 void cmd_smnt(Session& s, std::string_view) {
-    s.reply(502, "Command not implemented.");
+    s.reply(kNotImplemented);
 }
 
 void cmd_allo(Session& s, std::string_view) {
-    s.reply(202, "Command not implemented, superfluous at this site.");
+    s.reply(kSuperfluous);
 }
 
 void cmd_abor(Session& s, std::string_view) {
-    s.reply(225, "Data connection open; no transfer in progress.");
+    s.reply(kNoTransferInProgress);
 }
 
 void cmd_site(Session& s, std::string_view) {
-    s.reply(200, "Command okay.");
+    s.reply(kCommandOkay);
 }
 
 void cmd_syst(Session& s, std::string_view) {
@@ -141,7 +140,7 @@ void cmd_help(Session& s, std::string_view) {
 
 void cmd_stat(Session& s, std::string_view rest) {
     if (!rest.empty() && rest[0] != ' ') {
-        s.reply(500, "Syntax error, command unrecognized.");
+        s.reply(kUnrecognized);
         return;
     }
     if (rest.size() > 1) {

@@ -6,6 +6,7 @@
 #include "server/protocol/commands.h"
 #include "server/protocol/data_connection.h"
 #include "server/protocol/limits.h"
+#include "server/protocol/replies.h"
 
 namespace kesto::server {
 
@@ -38,7 +39,7 @@ void enter_account(Session& s) {
     s.login.root_folder =
         platform::open_root_folder(s.login.account.confined ? s.login.root_real : "/");
     if (s.login.account.confined && !s.login.root_folder) s.login.root_real.clear();
-    if (!s.reply(230, "User logged in, proceed.")) return;
+    if (!s.reply(kLoggedIn)) return;
     s.log(LogLevel::informational, "Client logged in as '" + s.login.user_name + "'.");
     s.login.logged_in = true;
 }
@@ -48,7 +49,7 @@ void enter_account(Session& s) {
 void cmd_user(Session& s, std::string_view name) {
     s.login.rename_pending = false;
     if (kWordLength + name.size() > kMaxLoginLine) {
-        s.reply(500, "Syntax error, command unrecognized.");
+        s.reply(kUnrecognized);
         return;
     }
     if (s.login.logged_in) {
@@ -57,17 +58,17 @@ void cmd_user(Session& s, std::string_view name) {
         s.login.logged_in = false;
     }
     s.login.user_name = std::string(name);
-    if (s.reply(331, "User name okay, need password.")) s.login.user_given = true;
+    if (s.reply(kNeedPassword)) s.login.user_given = true;
 }
 
 void cmd_pass(Session& s, std::string_view password) {
     s.login.rename_pending = false;
     if (!s.login.user_given) {
-        if (s.reply(503, "Bad sequence of commands.")) s.login.logged_in = false;
+        if (s.reply(kBadSequence)) s.login.logged_in = false;
         return;
     }
     if (kWordLength + password.size() > kMaxLoginLine) {
-        s.reply(500, "Syntax error, command unrecognized.");
+        s.reply(kUnrecognized);
         return;
     }
     s.login.password = std::string(password);
@@ -78,12 +79,12 @@ void cmd_pass(Session& s, std::string_view password) {
         s.context.log.post(LogLevel::fatal, "(" + s.tag + ") The PATH of account '" +
                                                 s.login.user_name +
                                                 "' is longer than 1024 characters.");
-        s.reply(421, "Service not available, closing control connection.");
+        s.reply(kServiceNotAvailable);
         return;
     }
     if (!equal_ignoring_case(s.login.user_name, account.name) ||
         !equal_ignoring_case(s.login.password, account.password)) {
-        s.reply(421, "Service not available, closing control connection.");
+        s.reply(kServiceNotAvailable);
         return;
     }
     // Only now: before the password matched, no reply may tell what the account allows.
@@ -93,9 +94,9 @@ void cmd_pass(Session& s, std::string_view password) {
 
 void cmd_acct(Session& s, std::string_view) {
     if (s.login.logged_in) {
-        s.reply(230, "User logged in, proceed.");
+        s.reply(kLoggedIn);
     } else {
-        s.reply(503, "Bad sequence of commands.");
+        s.reply(kBadSequence);
     }
 }
 
@@ -106,21 +107,21 @@ void cmd_rein(Session& s, std::string_view) {
     s.login.account.read_only = read_only;
     s.transfer = {};
     s.channel = {};  // closes a pending passive socket: passive mode is left
-    s.reply(220, "Service ready for new user.");
+    s.reply(kServiceReady);
 }
 
 void cmd_quit(Session& s, std::string_view) {
-    (void)s.reply(221, "Service closing control connection.");
+    (void)s.reply(kClosingControl);
     s.close_requested = false;  // its result is not looked at
     s.running = false;
 }
 
 void cmd_noop(Session& s, std::string_view) {
-    s.reply(200, "Command okay.");
+    s.reply(kCommandOkay);
 }
 
 void cmd_not_implemented(Session& s, std::string_view) {
-    s.reply(502, "Command not implemented.");
+    s.reply(kNotImplemented);
 }
 
 }  // namespace kesto::server

@@ -12,7 +12,6 @@ namespace kesto::server {
 
 namespace {
 
-constexpr const char* kGreeting = "KESTO FTP Server v2.02";
 constexpr const char* kCopyright = " Copyright (C) the KESTO FTP developers.";
 
 // Passwords never reach the log: every line whose first word begins with PASS is
@@ -32,7 +31,7 @@ int session_limit_ms(const Session& s) {
 }
 
 bool greet(Session& s) {
-    return s.reply(220, kGreeting, true) && s.reply(220, kCopyright);
+    return s.reply(220, kServerName, true) && s.reply(220, kCopyright);
 }
 
 void run_command_loop(Session& s) {
@@ -45,11 +44,11 @@ void run_command_loop(Session& s) {
         if (status == kReceiveFailed) break;
         if (status == kReadTimedOut) {
             s.log(LogLevel::informational, "Idle time-out.");
-            s.reply(421, "Service not available, closing control connection.");
+            s.reply(kServiceNotAvailable);
             break;
         }
         if (status == kLineTooLong || raw.size() > kCommandLineKept) {
-            s.reply(500, "Syntax error, command unrecognized.");
+            s.reply(kUnrecognized);
         } else {
             const std::string line = normalise_command_line(raw);
             if (s.context.log.wants(LogLevel::extreme))
@@ -57,7 +56,7 @@ void run_command_loop(Session& s) {
             dispatch(s, line);
         }
         if (s.close_requested) {
-            s.reply(221, "Service closing control connection.");
+            s.reply(kClosingControl);
             break;
         }
     }
@@ -101,7 +100,7 @@ bool Session::resolve_path(std::string_view client_path, platform::Follow follow
         platform::PathResult::ok) {
         return true;
     }
-    reply(521, "Access denied.");
+    reply(kAccessDenied);
     return false;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/posix/unique_fd.h"
 #include "server/formats/listing_format.h"
+#include "server/protocol/replies.h"
 #include "server/protocol/server_context.h"
 #include "server/protocol/transfer_engine.h"
 #include "settings/records.h"
@@ -52,6 +53,9 @@ struct Session {
 
     // Sends one reply line; a failure marks the session for closing. True when sent.
     bool reply(int code, std::string_view text, bool continued = false);
+    bool reply(const Reply& fixed, bool continued = false) {
+        return reply(fixed.code, fixed.text, continued);
+    }
     // Sends free text inside a multi-line reply; a failure marks the session for closing.
     bool text(std::string_view text);
     void log(LogLevel level, const std::string& text) const;  // "(<address>) <text>"

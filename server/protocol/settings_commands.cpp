@@ -2,15 +2,11 @@
 #include <charconv>
 
 #include "server/protocol/commands.h"
+#include "server/protocol/replies.h"
 
 namespace kesto::server {
 
 namespace {
-
-constexpr const char* kOkay = "Command okay.";
-constexpr const char* kNotForParameter = "Command not implemented for that parameter.";
-constexpr const char* kBadParameters = "Syntax error in parameters or arguments.";
-constexpr const char* kUnrecognized = "Syntax error, command unrecognized.";
 
 // A decimal number read from the first characters, as atol reads it.
 long long leading_number(std::string_view text) {
@@ -27,29 +23,29 @@ long long leading_number(std::string_view text) {
 void type_text(Session& s, RepresentationType type, std::string_view rest) {
     if (rest.empty() || rest[0] != ' ') {
         s.transfer.type = type;
-        s.reply(200, kOkay);
+        s.reply(kCommandOkay);
         return;
     }
     const std::string_view format = rest.substr(1);
     if (format == "N") {
         s.transfer.type = type;
         s.transfer.format_control = 1;
-        s.reply(200, kOkay);
+        s.reply(kCommandOkay);
     } else if (format == "T" || format == "C") {
-        s.reply(504, kNotForParameter);
+        s.reply(kNotForParameter);
     } else {
-        s.reply(501, kBadParameters);
+        s.reply(kBadParameters);
     }
 }
 
 void type_local(Session& s, std::string_view rest) {
     if (rest.empty() || rest[0] != ' ') {
-        s.reply(501, kBadParameters);
+        s.reply(kBadParameters);
     } else if (leading_number(rest.substr(1)) == 8) {
         s.transfer.type = RepresentationType::LOCAL;
-        s.reply(200, kOkay);
+        s.reply(kCommandOkay);
     } else {
-        s.reply(504, kNotForParameter);
+        s.reply(kNotForParameter);
     }
 }
 
@@ -67,25 +63,25 @@ void cmd_type(Session& s, std::string_view argument) {
             return type_local(s, rest);
         case 'I':
             if (!rest.empty()) {
-                s.reply(501, kBadParameters);
+                s.reply(kBadParameters);
                 return;
             }
             s.transfer.type = RepresentationType::IMAGE;
-            s.reply(200, kOkay);
+            s.reply(kCommandOkay);
             return;
         default:
-            s.reply(500, kUnrecognized);
+            s.reply(kUnrecognized);
     }
 }
 
 void cmd_stru(Session& s, std::string_view argument) {
     if (argument == "F") {
         s.transfer.structure = 1;
-        s.reply(200, kOkay);
+        s.reply(kCommandOkay);
     } else if (argument == "P" || argument == "R") {
-        s.reply(504, kNotForParameter);
+        s.reply(kNotForParameter);
     } else {
-        s.reply(501, kBadParameters);
+        s.reply(kBadParameters);
     }
 }
 
@@ -93,14 +89,14 @@ void cmd_mode(Session& s, std::string_view argument) {
     const char code = argument.empty() ? '\0' : argument[0];
     const bool known = code == 'S' || code == 'B' || code == 'C';
     if (!known) {
-        s.reply(501, kBadParameters);
+        s.reply(kBadParameters);
     } else if (argument.size() > 1) {
-        s.reply(500, kUnrecognized);
+        s.reply(kUnrecognized);
     } else if (code == 'S') {
         s.transfer.transfer_mode = 1;
-        s.reply(200, kOkay);
+        s.reply(kCommandOkay);
     } else {
-        s.reply(504, kNotForParameter);
+        s.reply(kNotForParameter);
     }
 }
 
@@ -108,14 +104,14 @@ void cmd_rest(Session& s, std::string_view argument) {
     // A negative offset is refused and stores nothing; 0 (or no number) clears the offset.
     const long long offset = argument.starts_with('-') ? -1 : leading_number(argument);
     if (offset < 0) {
-        s.reply(501, kBadParameters);
+        s.reply(kBadParameters);
         return;
     }
     s.transfer.restart_offset = offset;
     if (offset == 0) {
-        s.reply(501, kBadParameters);
+        s.reply(kBadParameters);
     } else {
-        s.reply(350, "Requested file action pending further information.");
+        s.reply(kPendingFurtherInformation);
     }
 }
 

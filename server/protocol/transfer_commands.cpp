@@ -9,13 +9,11 @@
 #include "server/protocol/commands.h"
 #include "server/protocol/data_connection.h"
 #include "server/protocol/listing.h"
+#include "server/protocol/replies.h"
 
 namespace kesto::server {
 
 namespace {
-
-constexpr const char* kOpening = "Opening ASCII mode data connection for /bin/ls.";
-constexpr const char* kNotTaken = "Requested action not taken.";
 constexpr int kUniqueNameAttempts = 1000;
 
 int idle_timeout_ms(const Session& s) {
@@ -41,15 +39,15 @@ void log_result(const Session& s, LogLevel level, std::string_view name, const c
 bool reply_transfer_result(Session& s, TransferResult result) {
     switch (result) {
         case TRANSFER_OK:
-            return s.reply(226, "Transfer complete."), true;
+            return s.reply(kTransferComplete), true;
         case TRANSFER_FILE_ERROR:
-            s.reply(450, "Requested file action not taken.");
+            s.reply(kFileActionNotTaken);
             break;
         case TRANSFER_WRITE_ERROR:
-            s.reply(452, kNotTaken);
+            s.reply(kStorageNotTaken);
             break;
         default:
-            s.reply(426, "Connection closed; transfer aborted.");
+            s.reply(kTransferAborted);
             break;
     }
     return false;
@@ -101,7 +99,7 @@ bool claim_unique_file(Session& s, std::string_view wanted, std::string& name,
         if (platform::create_file_exclusive(entry) == 0) return true;
         name = random_unique_name(random);
     }
-    s.reply(553, kNotTaken);
+    s.reply(kNameNotTaken);
     return false;
 }
 
@@ -124,14 +122,14 @@ void cmd_retr(Session& s, std::string_view argument) {
     platform::Entry entry;
     if (!resolve_transfer_path(s, argument, entry)) return;
     if (!platform::file_info(entry).is_regular) {
-        s.reply(550, kNotTaken);
+        s.reply(kNotTaken);
         return;
     }
     // Opened now, while it is the file that was checked; a file that cannot be opened
     // fails after the data connection, as a read error does.
     platform::UniqueFd file;
     (void)platform::open_for_reading(entry, file);
-    if (!s.reply(150, kOpening)) return;
+    if (!s.reply(kOpeningData)) return;
     DataConnection data;
     if (!open_data_connection(s, data)) return;
     s.log(LogLevel::informational, "Sending file to client (" + std::string(argument) + ").");
@@ -149,10 +147,10 @@ void cmd_stor(Session& s, std::string_view argument) {
     platform::Entry entry;
     if (!resolve_transfer_path(s, argument, entry)) return;
     if (!may_write(entry)) {
-        s.reply(553, kNotTaken);
+        s.reply(kNameNotTaken);
         return;
     }
-    if (!s.reply(150, kOpening)) return;
+    if (!s.reply(kOpeningData)) return;
     (void)receive_into(s, entry, argument, s.transfer.restart_offset, ReceiveMode::store);
 }
 
@@ -173,10 +171,10 @@ void cmd_appe(Session& s, std::string_view argument) {
     platform::Entry entry;
     if (!s.resolve_path(argument, platform::Follow::final_link, entry)) return;
     if (!may_write(entry)) {
-        s.reply(553, kNotTaken);
+        s.reply(kNameNotTaken);
         return;
     }
-    if (!s.reply(150, kOpening)) return;
+    if (!s.reply(kOpeningData)) return;
     DataConnection data;
     if (!open_data_connection(s, data)) return;
     s.transfer.restart_offset = 0;
@@ -190,7 +188,7 @@ namespace {
 
 void list_command(Session& s, std::string_view rest, bool names) {
     if (!rest.empty() && rest[0] != ' ') {
-        s.reply(500, "Syntax error, command unrecognized.");
+        s.reply(kUnrecognized);
         return;
     }
     std::string_view argument = rest.empty() ? rest : rest.substr(1);
@@ -210,18 +208,18 @@ void list_command(Session& s, std::string_view rest, bool names) {
     if (!prepare_listing(s, argument, target)) return;
     DataConnection data;
     if (!open_data_connection(s, data)) return;
-    if (s.reply(150, kOpening)) {
+    if (s.reply(kOpeningData)) {
         switch (list_directory(s.context.log, *data, s.login.account.system_type, kind, target,
                                s.transfer.type)) {
             case LISTING_SENT:
-                s.reply(226, "Transfer complete.");
+                s.reply(kTransferComplete);
                 break;
             case LISTING_CUT:
                 // A mirroring client must not take a part for the whole folder.
-                s.reply(426, "Connection closed; transfer aborted.");
+                s.reply(kTransferAborted);
                 break;
             case LISTING_FAILED:
-                s.reply(451, "Requested action aborted. Local error in processing.");
+                s.reply(kLocalError);
                 break;
         }
     }
