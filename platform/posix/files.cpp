@@ -1,4 +1,5 @@
 #include "platform/files.h"
+#include "base/ascii.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -18,16 +19,12 @@ namespace kesto::platform {
 
 namespace {
 
-bool is_separator(char c) {
-    return c == '/' || c == '\\';
-}
-
 std::vector<std::string_view> split_components(std::string_view path) {
     std::vector<std::string_view> parts;
     std::size_t start = 0;
     while (start <= path.size()) {
         std::size_t end = start;
-        while (end < path.size() && !is_separator(path[end])) ++end;
+        while (end < path.size() && !ascii::is_path_separator(path[end])) ++end;
         if (end > start) parts.push_back(path.substr(start, end - start));
         start = end + 1;
     }
@@ -63,7 +60,7 @@ FileInfo info_from(const struct stat& st) {
 
 std::string combine_client_path(std::string_view cwd, std::string_view client_path) {
     std::vector<std::string_view> parts;
-    const bool absolute = !client_path.empty() && is_separator(client_path.front());
+    const bool absolute = !client_path.empty() && ascii::is_path_separator(client_path.front());
     if (!absolute) parts = split_components(cwd);
     for (std::string_view part : split_components(client_path)) {
         if (part == ".") continue;

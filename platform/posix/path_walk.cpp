@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/ascii.h"
 #include "platform/files.h"
 #include "platform/posix/name_lookup.h"
 
@@ -22,18 +23,6 @@ namespace {
 
 // As the kernel's own limit: more links than this on one path is a loop.
 constexpr int kMaxLinks = 40;
-
-char upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-bool equal_ignoring_case(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (upper(a[i]) != upper(b[i])) return false;
-    }
-    return true;
-}
 
 std::vector<std::string> split(std::string_view path) {
     std::vector<std::string> parts;
@@ -54,7 +43,7 @@ bool below_root(std::string_view root, std::string_view path, std::vector<std::s
     rest = split(path);
     if (rest.size() < root_parts.size()) return false;
     for (std::size_t i = 0; i < root_parts.size(); ++i) {
-        if (!equal_ignoring_case(root_parts[i], rest[i])) return false;
+        if (!ascii::equal_ignoring_case(root_parts[i], rest[i])) return false;
     }
     rest.erase(rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(root_parts.size()));
     return true;
@@ -236,7 +225,7 @@ bool match_entry_any_case(int folder, std::string& name) {
     std::string best;
     bool found = false;
     while (const dirent* entry = ::readdir(dir.get())) {
-        if (!equal_ignoring_case(name, entry->d_name)) continue;
+        if (!ascii::equal_ignoring_case(name, entry->d_name)) continue;
         if (!found || best.compare(entry->d_name) > 0) best = entry->d_name;
         found = true;
     }

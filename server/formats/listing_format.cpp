@@ -1,4 +1,5 @@
 #include "server/formats/listing_format.h"
+#include "base/ascii.h"
 
 #include "server/formats/ebcdic.h"
 
@@ -16,24 +17,12 @@ constexpr int kMaxYear = 9999;                  // the OKUMA form shows four dig
 
 using FieldBuffer = std::array<char, kFieldBufferChars>;
 
-char ascii_lower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool iequals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (ascii_lower(a[i]) != ascii_lower(b[i])) return false;
-    }
-    return true;
-}
-
 // The last three characters decide, with or without a dot: "combat" counts.
 bool has_executable_ending(std::string_view name) {
     if (name.size() < 3) return false;
     const std::string_view ending = name.substr(name.size() - 3);
     for (std::string_view known : {"exe", "com", "cmd", "bat"}) {
-        if (iequals(ending, known)) return true;
+        if (ascii::equal_ignoring_case(ending, known)) return true;
     }
     return false;
 }

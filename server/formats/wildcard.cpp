@@ -1,4 +1,5 @@
 #include "server/formats/wildcard.h"
+#include "base/ascii.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -7,13 +8,9 @@ namespace kesto::formats {
 
 namespace {
 
+// Folded bytes compare as unsigned, so names sort in byte order.
 constexpr unsigned char upper(char c) {
-    const auto u = static_cast<unsigned char>(c);
-    return (u >= 'a' && u <= 'z') ? static_cast<unsigned char>(u - ('a' - 'A')) : u;
-}
-
-bool is_separator(char c) {
-    return c == '/' || c == '\\';
+    return static_cast<unsigned char>(ascii::to_upper(c));
 }
 
 // Greedy matching that backtracks only to the last '*' seen: a later '*' subsumes every
@@ -116,8 +113,8 @@ std::string complete_listing_pattern(std::string_view path, bool names_existing_
     if (path.empty()) return "*";
     std::string pattern(path);
     if (names_existing_folder && !has_wildcards(path)) {
-        pattern += is_separator(path.back()) ? "*" : "/*";
-    } else if (is_separator(path.back())) {
+        pattern += ascii::is_path_separator(path.back()) ? "*" : "/*";
+    } else if (ascii::is_path_separator(path.back())) {
         pattern += '*';
     }
     return pattern;

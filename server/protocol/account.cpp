@@ -6,22 +6,6 @@ namespace kesto::server {
 
 namespace {
 
-char upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-}  // namespace
-
-bool equal_ignoring_case(const std::string& a, const std::string& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (upper(a[i]) != upper(b[i])) return false;
-    }
-    return true;
-}
-
-namespace {
-
 std::string read_text(const profile::ProfileSnapshot& profile, const std::string& section,
                       const settings::TextKey& key, std::size_t max_chars) {
     return profile.read(section, key.name, key.fallback, max_chars);

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/ascii.h"
 #include "settings/records.h"
 
 namespace kesto::server {
@@ -13,7 +14,6 @@ using settings::flag_is_set;
 
 [[nodiscard]] Account read_account(const std::string& account_file, const std::string& user_name);
 
-// ASCII letters compared without regard to case.
-[[nodiscard]] bool equal_ignoring_case(const std::string& a, const std::string& b);
+using ascii::equal_ignoring_case;
 
 }  // namespace kesto::server

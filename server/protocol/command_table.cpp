@@ -1,4 +1,5 @@
 #include "server/protocol/command_table.h"
+#include "base/ascii.h"
 
 #include <algorithm>
 #include <array>
@@ -104,7 +105,7 @@ std::string normalise_command_line(std::string_view raw) {
     line.reserve(raw.size());
     for (char c : raw) {
         if (c == ' ' && !line.empty() && line.back() == ' ') continue;
-        line += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        line += ascii::to_upper(c);
     }
     return line;
 }

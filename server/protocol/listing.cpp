@@ -1,4 +1,5 @@
 #include "server/protocol/listing.h"
+#include "base/ascii.h"
 
 #include <cerrno>
 #include <vector>
@@ -11,10 +12,6 @@
 namespace kesto::server {
 
 namespace {
-
-bool is_separator(char c) {
-    return c == '/' || c == '\\';
-}
 
 // Lines are gathered into blocks of kListingBlockBytes: the bytes on the wire are the
 // same, the calls fewer.
@@ -88,7 +85,7 @@ bool prepare_listing(Session& s, std::string_view argument, ListingTarget& targe
     }
     const std::string path = formats::complete_listing_pattern(argument, names_folder);
     std::size_t cut = path.size();
-    while (cut > 0 && !is_separator(path[cut - 1])) --cut;
+    while (cut > 0 && !ascii::is_path_separator(path[cut - 1])) --cut;
     target.pattern = path.substr(cut);
     // "/x" searches the root; "x" the working directory.
     const std::string folder_part = cut == 0   ? "."

@@ -1,4 +1,5 @@
 #include "server/runtime/server_config.h"
+#include "base/ascii.h"
 
 #include <algorithm>
 #include <charconv>
@@ -23,7 +24,7 @@ std::string normalise(std::string_view line) {
     out.reserve(line.size());
     for (char c : line) {
         if (is_space(c)) continue;
-        out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        out += ascii::to_upper(c);
     }
     return out;
 }
