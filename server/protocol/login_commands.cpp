@@ -120,8 +120,4 @@ void cmd_noop(Session& s, std::string_view) {
     s.reply(kCommandOkay);
 }
 
-void cmd_not_implemented(Session& s, std::string_view) {
-    s.reply(kNotImplemented);
-}
-
 }  // namespace kesto::server
