@@ -1,6 +1,5 @@
 #include "server/protocol/control_channel.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 

@@ -1,9 +1,9 @@
 // DELE, RMD, MKD, RNFR, RNTO, SIZE and MDTM. File-system failures are never logged:
 // they only choose the reply.
-#include <cerrno>
 #include <cstdio>
 #include <ctime>
 
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "server/protocol/commands.h"
 #include "server/protocol/limits.h"
@@ -31,10 +31,11 @@ void cmd_rmd(Session& s, std::string_view argument) {
         s.reply(kBadParameters);
         return;
     }
-    const int error = info.read_only ? EACCES : platform::remove_directory(entry);
+    // As on Windows, a read-only folder cannot be removed.
+    const int error = info.read_only ? -1 : platform::remove_directory(entry);
     if (error == 0) {
         s.reply(kFileActionDone);
-    } else if (error == ENOENT) {
+    } else if (platform::no_such_entry(error)) {
         s.reply(kBadParameters);
     } else {
         s.reply(kNotTaken);

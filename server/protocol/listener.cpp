@@ -5,6 +5,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/errors.h"
 #include "platform/process.h"
 #include "server/protocol/session.h"
 
@@ -62,7 +63,7 @@ ListenerEnd accept_loop(ServerContext& context, platform::Acceptor& acceptor) {
                 log_listener(context, LogLevel::fatal, "Unable to accept calls anymore.");
                 return ListenerEnd::failed;
             case platform::AcceptStatus::retry:
-                if (error == EMFILE || error == ENFILE)
+                if (platform::out_of_descriptors(error))
                     std::this_thread::sleep_for(kDescriptorPause);
                 continue;
             case platform::AcceptStatus::accepted:

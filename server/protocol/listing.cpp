@@ -1,9 +1,9 @@
 #include "server/protocol/listing.h"
 #include "base/ascii.h"
 
-#include <cerrno>
 #include <vector>
 
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "server/formats/wildcard.h"
 #include "server/protocol/control_channel.h"
@@ -112,7 +112,7 @@ ListingResult list_directory(const LogPoster& log, platform::Connection& connect
     if (!header.empty() && !(out.add(header) && out.flush())) return LISTING_CUT;
     int error = 0;
     const std::vector<formats::DirEntry> entries = search(target, error);
-    if (error != 0 && error != ENOENT && error != ENOTDIR) return LISTING_FAILED;
+    if (error != 0 && !platform::no_such_path(error)) return LISTING_FAILED;
     for (const formats::DirEntry& entry : entries) {
         const formats::EntryLine line = writer.next(entry);
         if (line.action == formats::LineAction::stop) break;

@@ -1,11 +1,11 @@
 #include "server/protocol/transfer_engine.h"
 
-#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <span>
 #include <string_view>
 
+#include "platform/errors.h"
 #include "platform/file_transfer.h"
 #include "platform/net.h"
 #include "server/formats/ebcdic.h"
@@ -75,7 +75,7 @@ TransferResult send_unchanged(const LogPoster& log, platform::Connection& data, 
         case platform::StreamStatus::failed:
             break;
     }
-    if (state.error == EIO) return TRANSFER_FILE_ERROR;  // the disk failed, not the peer
+    if (platform::device_failed(state.error)) return TRANSFER_FILE_ERROR;  // not the peer
     log_send_error(log, state.error, state.last_request, {});
     return TRANSFER_ABORTED;
 }

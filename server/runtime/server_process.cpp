@@ -1,7 +1,6 @@
 #include "server/runtime/server_process.h"
 
-#include <cerrno>
-
+#include "platform/errors.h"
 #include "platform/process.h"
 
 namespace kesto::server {
@@ -86,7 +85,7 @@ bool ServerProcess::claim_endpoint() {
     for (int attempt = 0; attempt < 3 && holder == platform::Presence::none; ++attempt) {
         const int error = endpoint_.bind(program_folder_);
         if (error == 0) return true;
-        if (error != EADDRINUSE) {
+        if (!platform::address_in_use(error)) {
             fail("Unable to create the control endpoint.");
             return false;
         }
