@@ -2,8 +2,8 @@
 #include <cstdio>
 
 #include "platform/process.h"
-#include "server/runtime/command_line.h"
-#include "server/runtime/server_process.h"
+#include "server/process/command_line.h"
+#include "server/process/server_process.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "platform/connection.h"
+#include "server/log/event_log.h"
 #include "server/protocol/limits.h"
-#include "server/runtime/event_log.h"
 
 namespace kesto::server {
 

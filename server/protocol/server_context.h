@@ -8,9 +8,9 @@
 
 #include "platform/net.h"
 #include "platform/posix/unique_fd.h"
+#include "server/config/server_config.h"
+#include "server/log/event_log.h"
 #include "server/protocol/limits.h"
-#include "server/runtime/event_log.h"
-#include "server/runtime/server_config.h"
 
 namespace kesto::server {
 

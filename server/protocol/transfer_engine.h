@@ -10,7 +10,7 @@
 
 #include "platform/connection.h"
 #include "platform/files.h"
-#include "server/runtime/event_log.h"
+#include "server/log/event_log.h"
 
 namespace kesto::server {
 

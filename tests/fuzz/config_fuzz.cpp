@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "server/runtime/server_config.h"
+#include "server/config/server_config.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     kesto::server::ServerConfig config;

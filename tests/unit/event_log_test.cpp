@@ -1,5 +1,5 @@
 // The event log's line format, its escaping of control bytes, and the level filter.
-#include "server/runtime/event_log.h"
+#include "server/log/event_log.h"
 
 #include <gtest/gtest.h>
 

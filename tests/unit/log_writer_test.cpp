@@ -1,6 +1,6 @@
 // The event log's lines through a full disk: dropped and counted, reported once, the
 // loss told in the log when writing works again; a broken log is still an error.
-#include "server/runtime/log_writer.h"
+#include "server/log/log_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The configuration scanner (keys anywhere, values normalised, the error flag) and
 // the command line.
-#include "server/runtime/server_config.h"
+#include "server/config/server_config.h"
 
 #include <gtest/gtest.h>
 
 #include "platform/net.h"
-#include "server/runtime/command_line.h"
+#include "server/process/command_line.h"
 
 using kesto::server::LogLevel;
 using kesto::server::parse_server_config;

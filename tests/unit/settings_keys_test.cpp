@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "server/runtime/server_config.h"
+#include "server/config/server_config.h"
 #include "settings/describe.h"
 #include "settings/keys.h"
 

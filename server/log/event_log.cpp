@@ -1,4 +1,4 @@
-#include "server/runtime/event_log.h"
+#include "server/log/event_log.h"
 
 #include <cstdio>
 

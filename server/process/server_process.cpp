@@ -1,4 +1,4 @@
-#include "server/runtime/server_process.h"
+#include "server/process/server_process.h"
 
 #include "platform/errors.h"
 #include "platform/process.h"

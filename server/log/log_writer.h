@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "platform/file_io.h"
-#include "server/runtime/server_config.h"
+#include "server/config/server_config.h"
 
 namespace kesto::server {
 

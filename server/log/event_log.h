@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "platform/file_io.h"
-#include "server/runtime/log_writer.h"
-#include "server/runtime/server_config.h"
+#include "server/config/server_config.h"
+#include "server/log/log_writer.h"
 
 namespace kesto::server {
 

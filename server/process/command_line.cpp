@@ -1,4 +1,4 @@
-#include "server/runtime/command_line.h"
+#include "server/process/command_line.h"
 
 #include <string_view>
 

@@ -1,6 +1,6 @@
-#include "server/runtime/log_writer.h"
+#include "server/log/log_writer.h"
 
-#include "server/runtime/event_log.h"
+#include "server/log/event_log.h"
 
 namespace kesto::server {
 

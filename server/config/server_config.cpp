@@ -1,4 +1,4 @@
-#include "server/runtime/server_config.h"
+#include "server/config/server_config.h"
 #include "base/ascii.h"
 
 #include <algorithm>

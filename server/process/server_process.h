@@ -9,11 +9,11 @@
 
 #include "platform/control_endpoint.h"
 #include "platform/main_thread_queue.h"
+#include "server/config/server_config.h"
+#include "server/log/event_log.h"
+#include "server/process/command_line.h"
 #include "server/protocol/listener.h"
 #include "server/protocol/server_context.h"
-#include "server/runtime/command_line.h"
-#include "server/runtime/event_log.h"
-#include "server/runtime/server_config.h"
 
 namespace kesto::server {
 
