@@ -101,7 +101,7 @@ void status_of_path(Session& s, std::string_view path) {
     s.reply(code, kind, true);
     if (list_directory(s.context.log, s.control, s.login.account.system_type,
                        formats::ListingKind::LIST_LONG, target,
-                       RepresentationType::ASCII) == LISTING_SENT) {
+                       RepresentationType::ASCII) == ListingResult::sent) {
         s.reply(code, kind);
     } else {
         s.reply(kFileActionNotTaken);

@@ -109,17 +109,18 @@ ListingResult list_directory(const LogPoster& log, platform::Connection& connect
     formats::ListingWriter writer(kind, system, code);
     BlockSender out(log, connection);
     const std::string header = writer.header();
-    if (!header.empty() && !(out.add(header) && out.flush())) return LISTING_CUT;
+    if (!header.empty() && !(out.add(header) && out.flush())) return ListingResult::cut;
     int error = 0;
     const std::vector<formats::DirEntry> entries = search(target, error);
-    if (error != 0 && !platform::no_such_path(error)) return LISTING_FAILED;
+    if (error != 0 && !platform::no_such_path(error)) return ListingResult::failed;
     for (const formats::DirEntry& entry : entries) {
         const formats::EntryLine line = writer.next(entry);
         if (line.action == formats::LineAction::stop) break;
-        if (line.action == formats::LineAction::send && !out.add(line.text)) return LISTING_CUT;
+        if (line.action == formats::LineAction::send && !out.add(line.text))
+            return ListingResult::cut;
     }
-    if (!out.add(writer.finish()) || !out.flush()) return LISTING_CUT;
-    return LISTING_SENT;
+    if (!out.add(writer.finish()) || !out.flush()) return ListingResult::cut;
+    return ListingResult::sent;
 }
 
 }  // namespace kesto::server

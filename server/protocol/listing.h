@@ -25,10 +25,10 @@ struct ListingTarget {
 // answering 521) when it lies outside a confined account's folder.
 [[nodiscard]] bool prepare_listing(Session& s, std::string_view argument, ListingTarget& target);
 
-enum ListingResult : int {
-    LISTING_SENT = 0,    // also when nothing matched
-    LISTING_FAILED = 1,  // the folder could not be read
-    LISTING_CUT = 2,     // a send failed: the client has only part of it
+enum class ListingResult {
+    sent,    // also when nothing matched
+    failed,  // the folder could not be read
+    cut,     // a send failed: the client has only part of it
 };
 
 // Writes the listing to `out`.

@@ -211,14 +211,14 @@ void list_command(Session& s, std::string_view rest, bool names) {
     if (s.reply(kOpeningData)) {
         switch (list_directory(s.context.log, *data, s.login.account.system_type, kind, target,
                                s.transfer.type)) {
-            case LISTING_SENT:
+            case ListingResult::sent:
                 s.reply(kTransferComplete);
                 break;
-            case LISTING_CUT:
+            case ListingResult::cut:
                 // A mirroring client must not take a part for the whole folder.
                 s.reply(kTransferAborted);
                 break;
-            case LISTING_FAILED:
+            case ListingResult::failed:
                 s.reply(kLocalError);
                 break;
         }
