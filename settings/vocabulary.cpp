@@ -1,4 +1,5 @@
 #include "settings/vocabulary.h"
+
 #include "base/ascii.h"
 
 namespace kesto::settings {

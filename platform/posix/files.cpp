@@ -1,5 +1,4 @@
 #include "platform/files.h"
-#include "base/ascii.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/ascii.h"
 #include "platform/posix/name_lookup.h"
 
 namespace kesto::platform {

@@ -1,10 +1,10 @@
 #include "server/config/server_config.h"
-#include "base/ascii.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
 
+#include "base/ascii.h"
 #include "platform/file_io.h"
 
 namespace kesto::server {

@@ -1,11 +1,12 @@
 #include "server/formats/listing_format.h"
-#include "base/ascii.h"
-
-#include "server/formats/ebcdic.h"
 
 #include <array>
 #include <cstdio>
 #include <utility>
+
+#include "base/ascii.h"
+#include "platform/clock.h"
+#include "server/formats/ebcdic.h"
 
 namespace kesto::formats {
 
@@ -82,8 +83,8 @@ std::string extension_field(std::string_view name) {
     return field;
 }
 
-bool convertible(std::time_t t, std::tm& out) {
-    if (localtime_r(&t, &out) == nullptr) return false;
+bool convertible(std::int64_t t, std::tm& out) {
+    if (!platform::to_local_time(t, out)) return false;
     const std::int64_t year = full_year(out);
     return year >= 1 && year <= kMaxYear;
 }
@@ -92,9 +93,7 @@ bool convertible(std::time_t t, std::tm& out) {
 
 std::tm listing_local_time(std::int64_t mtime) {
     std::tm local{};
-    if (std::in_range<std::time_t>(mtime) && convertible(static_cast<std::time_t>(mtime), local)) {
-        return local;
-    }
+    if (convertible(mtime, local)) return local;
     if (convertible(0, local)) return local;
     std::tm epoch{};  // only if even the epoch cannot be converted
     epoch.tm_year = 70;

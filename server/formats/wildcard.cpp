@@ -1,8 +1,9 @@
 #include "server/formats/wildcard.h"
-#include "base/ascii.h"
 
 #include <algorithm>
 #include <cstddef>
+
+#include "base/ascii.h"
 
 namespace kesto::formats {
 

@@ -2,24 +2,11 @@
 
 #include <cstdio>
 
+#include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/process.h"
 
 namespace kesto::server {
-
-namespace {
-
-std::tm local_now() {
-    const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    if (::localtime_r(&now, &tm) == nullptr) {
-        const std::time_t epoch = 0;
-        ::localtime_r(&epoch, &tm);
-    }
-    return tm;
-}
-
-}  // namespace
 
 std::string escape_control_bytes(std::string_view text) {
     std::string out;
@@ -82,7 +69,7 @@ int EventLog::write_line(LogLevel level, std::string_view text) {
 
 int EventLog::write_locked(LogLevel level, std::string_view text) {
     if (!file_.is_open()) return 0;
-    return writer_.write(level, local_now(), text);
+    return writer_.write(level, platform::local_now(), text);
 }
 
 void EventLog::close() {

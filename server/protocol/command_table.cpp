@@ -1,9 +1,9 @@
 #include "server/protocol/command_table.h"
-#include "base/ascii.h"
 
 #include <algorithm>
 #include <array>
 
+#include "base/ascii.h"
 #include "server/protocol/commands.h"
 #include "server/protocol/replies.h"
 

@@ -1,8 +1,8 @@
 // DELE, RMD, MKD, RNFR, RNTO, SIZE and MDTM. File-system failures are never logged:
 // they only choose the reply.
 #include <cstdio>
-#include <ctime>
 
+#include "platform/clock.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "server/protocol/commands.h"
@@ -105,10 +105,9 @@ void cmd_mdtm(Session& s, std::string_view argument) {
     if (!s.resolve_path(argument, platform::Follow::final_link, entry)) return;
     const platform::FileInfo info = platform::file_info(entry);
     std::tm t{};
-    const std::time_t when = static_cast<std::time_t>(info.mtime);
     // The year in 64 bits: tm_year + 1900 overflows an int for times far in the future,
     // and a stamp has four digits for it.
-    const long long year = info.is_regular && ::localtime_r(&when, &t) != nullptr
+    const long long year = info.is_regular && platform::to_local_time(info.mtime, t)
                                ? static_cast<long long>(t.tm_year) + 1900
                                : 0;
     if (year < 1 || year > 9999) {

@@ -1,8 +1,8 @@
 #include "server/protocol/listing.h"
-#include "base/ascii.h"
 
 #include <vector>
 
+#include "base/ascii.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "server/formats/wildcard.h"
