@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs the whole test suite:
-#   1. a plain build (unit, integration and interop tests);
-#   2. the same under AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. the integration tests under ThreadSanitizer;
-#   4. a time-boxed run of every fuzz target (clang, libFuzzer).
+# Installs what is missing, checks the formatting, then builds and runs the whole test suite:
+#   1. clang-format over every tracked C++ file (fails on any drift);
+#   2. a plain build (unit, integration and interop tests);
+#   3. the same under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   4. the integration tests under ThreadSanitizer;
+#   5. a time-boxed run of every fuzz target (clang, libFuzzer).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,6 +17,10 @@ configure_and_build() {
     cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
     cmake --build "$dir" -j "$jobs"
 }
+
+echo "== formatting (clang-format) =="
+# Fails before any build, so a formatting slip costs seconds, not the whole suite.
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 
 echo "== plain build =="
 configure_and_build build -DKESTO_BUILD_TESTS=ON
