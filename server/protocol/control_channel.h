@@ -20,6 +20,9 @@ int send_reply(const LogPoster& log, const std::string& tag, int socket, int cod
 int send_text(const LogPoster& log, int socket, std::string_view text);
 // 0 sent; 1 send failed.
 int send_block(const LogPoster& log, int socket, const char* data, std::size_t count);
+// What a send-error line shows of a data block: at most kLoggedBlockBytes, and only as
+// far as the first zero byte, since the log is text.
+std::string_view logged_block_text(std::string_view data);
 // Bytes received; 0 when the peer closed; -1 on a receive error.
 long receive_block(const LogPoster& log, int socket, char* buffer, std::size_t size);
 
