@@ -95,7 +95,6 @@ struct FileInfo {
 [[nodiscard]] FileInfo file_info(const Entry& entry);
 // The status of `name` in the open `folder`: its target's for a link when `follow`.
 [[nodiscard]] FileInfo file_info_in(int folder, const std::string& name, bool follow);
-[[nodiscard]] FileInfo file_info(const std::string& path);
 
 }  // namespace kesto::platform
 
