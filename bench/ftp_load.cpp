@@ -411,6 +411,7 @@ int run_fetch(const Login& login, const std::string& path, int clients, int fetc
     std::atomic<long long> bytes{0};
     std::atomic<long> done{0}, failed{0}, refused{0};
     std::vector<std::thread> threads;
+    threads.reserve(static_cast<std::size_t>(clients));
     for (int i = 0; i < clients; ++i) {
         threads.emplace_back([&] {
             Control c;

@@ -1,9 +1,9 @@
 #pragma once
-// The file layer every file command goes through. Paths are seen as a Windows design
-// sees them: both separators, names compared without regard to ASCII case (each
-// component is looked up exactly first, then among the folder's entries; several
-// matches: the first in byte order). The process working folder is never changed:
-// each session keeps its own working directory as a path.
+// The file layer every file command goes through. Paths are seen as Windows sees them,
+// as the server's clients expect: both separators, names compared without regard to
+// ASCII case (each component is looked up exactly first, then among the folder's
+// entries; several matches: the first in byte order). The process working folder is
+// never changed: each session keeps its own working directory as a path.
 //
 // A client path is resolved once, through descriptors: the walk starts at a held
 // descriptor of the session's root folder, opens each folder relative to the one
@@ -95,7 +95,6 @@ struct FileInfo {
 [[nodiscard]] FileInfo file_info(const Entry& entry);
 // The status of `name` in the open `folder`: its target's for a link when `follow`.
 [[nodiscard]] FileInfo file_info_in(int folder, const std::string& name, bool follow);
-[[nodiscard]] FileInfo file_info(const std::string& path);
 
 }  // namespace kesto::platform
 

@@ -11,12 +11,20 @@ constexpr std::size_t kBannerWidth = 79;
 constexpr std::size_t kBannerReach = kBannerWidth + 4;
 constexpr std::string_view kCrLf = "\r\n";
 
-bool is_ws(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
-bool is_blank(char c) { return c == ' ' || c == '\t'; }
+bool is_ws(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
 // Leading characters a new key name loses (the writer's own set, BS and BEL included).
-bool is_leading_junk(char c) { return is_ws(c) || c == '\b' || c == '\a'; }
+bool is_leading_junk(char c) {
+    return is_ws(c) || c == '\b' || c == '\a';
+}
 
-char upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 std::string upper_copy(std::string_view s) {
     std::string out(s);
@@ -90,8 +98,8 @@ std::string_view separator_for(std::size_t name_length) {
     return "= ";
 }
 
-std::string new_section_text(std::string_view section, std::string_view key,
-                             std::string_view value, NameLimits limits) {
+std::string new_section_text(std::string_view section, std::string_view key, std::string_view value,
+                             NameLimits limits) {
     std::string out(kCrLf);
     out += banner_line(section, limits);
     out += "\r\n\r\n[";
@@ -112,7 +120,8 @@ void delete_section(std::string& content, std::string_view text, std::size_t hea
     if (header > kBannerReach && text[header - kBannerReach] == '#' &&
         starts_with_ci(text, header - kBannerReach + 3, section)) {
         cut_start -= kBannerReach;
-        if (cut_start > 1 && is_ws(text[cut_start - 1]) && is_ws(text[cut_start - 2])) cut_start -= 2;
+        if (cut_start > 1 && is_ws(text[cut_start - 1]) && is_ws(text[cut_start - 2]))
+            cut_start -= 2;
     }
     std::size_t cut_end = next_header(text, header + 1);
     if (cut_end == std::string_view::npos) {
@@ -152,7 +161,8 @@ std::size_t insertion_point(std::string_view text, std::size_t body) {
     const std::size_t next_bracket = text.find('[', body);
     if (next_bracket == npos) return npos;
     const std::size_t empty_line = text.find("\r\n\r\n", body);
-    std::size_t p = (empty_line != npos && empty_line < next_bracket) ? empty_line + 2 : next_bracket;
+    std::size_t p =
+        (empty_line != npos && empty_line < next_bracket) ? empty_line + 2 : next_bracket;
     while (!at_line_start(text, p)) {
         p = text.find('[', p + 1);
         if (p == npos) return npos;
@@ -235,9 +245,8 @@ std::string key_line(std::string_view key, std::string_view value, NameLimits li
     return line;
 }
 
-bool apply_edit(std::string& content, std::string_view section,
-                std::optional<std::string_view> key, std::optional<std::string_view> value,
-                NameLimits limits) {
+bool apply_edit(std::string& content, std::string_view section, std::optional<std::string_view> key,
+                std::optional<std::string_view> value, NameLimits limits) {
     if (value) value = trim_ws(*value);
     const std::string_view text = search_view(content);
     const auto header = find_section(text, section);

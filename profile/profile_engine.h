@@ -44,16 +44,14 @@ struct KeyMatch {
 
 // The writer's own lines.
 [[nodiscard]] std::string banner_line(std::string_view section, NameLimits limits);
-[[nodiscard]] std::string key_line(std::string_view key, std::string_view value,
-                                   NameLimits limits);
+[[nodiscard]] std::string key_line(std::string_view key, std::string_view value, NameLimits limits);
 
 // One edit of `content`:
 //   key and value       set the key (append section, insert key or replace value);
 //   key, no value       delete the key's line;
 //   no key              delete the whole section with its banner.
 // Returns true when the content changed.
-bool apply_edit(std::string& content, std::string_view section,
-                std::optional<std::string_view> key, std::optional<std::string_view> value,
-                NameLimits limits);
+bool apply_edit(std::string& content, std::string_view section, std::optional<std::string_view> key,
+                std::optional<std::string_view> value, NameLimits limits);
 
 }  // namespace kesto::profile

@@ -7,7 +7,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev
-    clang-format clang libclang-rt-14-dev
+    clang-format clang-tidy clang libclang-rt-14-dev
     curl lftp python3
 )
 

@@ -148,12 +148,12 @@ StopOutcome request_stop(const std::string& program_folder) {
 
 namespace kesto::platform::endpoint {
 
-socklen_t make_address(const std::string& name, sockaddr_un& sa) {
-    sa = {};
-    sa.sun_family = AF_UNIX;
+socklen_t make_address(const std::string& name, sockaddr_un& address) {
+    address = {};
+    address.sun_family = AF_UNIX;
     // Abstract name: a leading zero byte, then the name without a terminator.
-    const std::size_t n = std::min(name.size(), sizeof sa.sun_path - 1);
-    std::memcpy(sa.sun_path + 1, name.data(), n);
+    const std::size_t n = std::min(name.size(), sizeof address.sun_path - 1);
+    std::memcpy(address.sun_path + 1, name.data(), n);
     return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + n);
 }
 

@@ -127,12 +127,6 @@ FileInfo file_info(const Entry& entry) {
     return info;
 }
 
-FileInfo file_info(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 && ::lstat(path.c_str(), &st) != 0) return {};
-    return info_from(st);
-}
-
 }  // namespace kesto::platform
 
 namespace kesto::platform {

@@ -10,8 +10,8 @@
 namespace kesto::server {
 
 // Login and session commands.
-void cmd_user(Session& s, std::string_view line);
-void cmd_pass(Session& s, std::string_view line);
+void cmd_user(Session& s, std::string_view name);
+void cmd_pass(Session& s, std::string_view password);
 void cmd_acct(Session& s, std::string_view argument);
 void cmd_rein(Session& s, std::string_view argument);
 void cmd_quit(Session& s, std::string_view argument);

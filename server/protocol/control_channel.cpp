@@ -59,12 +59,16 @@ int send_block(const LogPoster& log, platform::Connection& connection, const cha
     const int error = send_bounded(connection, data, count);
     if (error == 0) return 0;
     if (log.wants(LogLevel::informational)) {
-        // The data is shown as text, as far as its first zero byte.
-        const std::string shown(data, std::min(count, kLoggedBlockBytes));
+        const std::string shown(logged_block_text(std::string_view(data, count)));
         log.post(LogLevel::informational, socket_error_line("SSB", error) + " " +
-                                              std::to_string(count) + " <<" + shown.c_str() + ">>");
+                                              std::to_string(count) + " <<" + shown + ">>");
     }
     return 1;
+}
+
+std::string_view logged_block_text(std::string_view data) {
+    data = data.substr(0, kLoggedBlockBytes);
+    return data.substr(0, data.find('\0'));
 }
 
 long receive_block(const LogPoster& log, platform::Connection& connection, char* buffer,

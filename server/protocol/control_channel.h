@@ -22,6 +22,9 @@ int send_text(const LogPoster& log, platform::Connection& connection, std::strin
 // 0 sent; 1 send failed.
 int send_block(const LogPoster& log, platform::Connection& connection, const char* data,
                std::size_t count);
+// What a send-error line shows of a data block: at most kLoggedBlockBytes, and only as
+// far as the first zero byte, since the log is text.
+std::string_view logged_block_text(std::string_view data);
 // Bytes received; 0 when the peer closed; -1 on a receive error.
 long receive_block(const LogPoster& log, platform::Connection& connection, char* buffer,
                    std::size_t size);

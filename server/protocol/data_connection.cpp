@@ -25,7 +25,8 @@ const char* stage_name(platform::DataStage stage) {
     }
 }
 
-// "(ODS bind) Socket send error: 98": the design's tags and texts.
+// "(ODS bind) Socket send error: 98". The tags and texts stay as they are: operators'
+// log filters match them.
 void log_data_failure(const Session& s, const char* tag, const char* text,
                       const platform::DataResult& r) {
     char line[96];

@@ -10,7 +10,6 @@
 #include "platform/net.h"
 #include "server/formats/ebcdic.h"
 #include "server/protocol/control_channel.h"
-#include "server/protocol/limits.h"
 
 namespace kesto::server {
 
@@ -24,11 +23,9 @@ std::unique_ptr<char[]> new_block() {
 // the data exists, so `data` is empty there.
 void log_send_error(const LogPoster& log, int error, std::size_t count, std::string_view data) {
     if (!log.wants(LogLevel::informational)) return;
-    // The data is shown as text, as far as its first zero byte.
-    const std::string shown(data.substr(0, kLoggedBlockBytes));
     char head[80];
     std::snprintf(head, sizeof head, "(SSB) Socket send error: %i %zu <<", error, count);
-    log.post(LogLevel::informational, head + std::string(shown.c_str()) + ">>");
+    log.post(LogLevel::informational, head + std::string(logged_block_text(data)) + ">>");
 }
 
 // The data-block receive error line, as receive_block writes it.

@@ -238,7 +238,8 @@ TEST_F(Faults, RandomCommandLines) {
 
 TEST_F(Faults, ManySessionsLeaveNoDescriptorsOrThreadsBehind) {
     start();
-    // Measured before any session: the server's own threads and descriptors only.
+    // Measured before any session: the server's own threads and descriptors, and
+    // perhaps a start-up probe's connection to the control name not yet closed.
     const int descriptors = open_descriptors(server_->pid());
     const int threads = thread_count(server_->pid());
     for (int i = 0; i < 2000; ++i) {
@@ -248,8 +249,8 @@ TEST_F(Faults, ManySessionsLeaveNoDescriptorsOrThreadsBehind) {
         ASSERT_TRUE(c.closed_by_server()) << i;
     }
     EXPECT_TRUE(wait_until([&] {
-        return open_descriptors(server_->pid()) == descriptors &&
-               thread_count(server_->pid()) == threads;
+        return open_descriptors(server_->pid()) <= descriptors &&
+               thread_count(server_->pid()) <= threads;
     })) << open_descriptors(server_->pid())
         << " descriptors, " << thread_count(server_->pid()) << " threads";
 }

@@ -121,3 +121,11 @@ TEST_F(CommandReaderTest, SendErrorsAreLoggedWithTheirTag) {
     EXPECT_EQ(lines[0], "(SSR) Socket send error: 32");
     EXPECT_EQ(lines[1], "(SSB) Socket send error: 32 10000 <<" + std::string(4096, 'd') + ">>");
 }
+
+TEST(LoggedBlockText, EndsAtTheFirstZeroByteOrTheLimit) {
+    using namespace std::string_literals;
+    EXPECT_EQ(logged_block_text("ab\0cd"s), "ab");
+    EXPECT_EQ(logged_block_text("\0ab"s), "");
+    EXPECT_EQ(logged_block_text(std::string(5000, 'x')), std::string(4096, 'x'));
+    EXPECT_EQ(logged_block_text(std::string(4096, 'x') + "\0"s), std::string(4096, 'x'));
+}

@@ -194,15 +194,15 @@ TEST_F(FileLayer, UnconfinedOrUnresolvableRoots) {
 }
 
 TEST_F(FileLayer, FileInfo) {
-    const FileInfo file = file_info((root_ / "Part1.nc").string());
+    const FileInfo file = file_info(entry_at_path((root_ / "Part1.nc").string()));
     EXPECT_TRUE(file.exists && file.is_regular && !file.is_directory);
     EXPECT_EQ(file.size, 1);
     EXPECT_FALSE(file.read_only);
     fs::permissions(root_ / "Part1.nc", fs::perms::owner_write, fs::perm_options::remove);
-    EXPECT_TRUE(file_info((root_ / "Part1.nc").string()).read_only);
-    EXPECT_TRUE(file_info(root_.string()).is_directory);
-    EXPECT_TRUE(file_info((root_ / "DANGLING").string()).exists);
-    EXPECT_FALSE(file_info((root_ / "none").string()).exists);
+    EXPECT_TRUE(file_info(entry_at_path((root_ / "Part1.nc").string())).read_only);
+    EXPECT_TRUE(file_info(entry_at_path(root_.string())).is_directory);
+    EXPECT_TRUE(file_info(entry_at_path((root_ / "DANGLING").string())).exists);
+    EXPECT_FALSE(file_info(entry_at_path((root_ / "none").string())).exists);
     EXPECT_TRUE(file_info_in(root_fd_.get(), "OUT", false).is_link);
     EXPECT_TRUE(file_info_in(root_fd_.get(), "OUT", true).is_directory);
 }

@@ -134,6 +134,5 @@ TEST(ProfileEdit, BannersAreSeventyNineCharacters) {
               "## INIFILEVERSION " + std::string(61, '#'));
     EXPECT_EQ(banner_line(std::string(75, 'n'), kServerNameLimits),
               "## " + std::string(75, 'N') + " ");
-    EXPECT_EQ(banner_line(std::string(100, 'n'), kServerNameLimits),
-              "## " + std::string(76, 'N'));
+    EXPECT_EQ(banner_line(std::string(100, 'n'), kServerNameLimits), "## " + std::string(76, 'N'));
 }

@@ -21,7 +21,7 @@ namespace fs = std::filesystem;
 namespace {
 
 class ProfileFile : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         char tmpl[] = "/tmp/kesto-profile-XXXXXX";
         ASSERT_NE(::mkdtemp(tmpl), nullptr);
@@ -30,7 +30,9 @@ protected:
     }
     void TearDown() override { fs::remove_all(dir_); }
 
-    void write_file(const std::string& content) { std::ofstream(path_, std::ios::binary) << content; }
+    void write_file(const std::string& content) {
+        std::ofstream(path_, std::ios::binary) << content;
+    }
     std::string file() const {
         std::ifstream in(path_, std::ios::binary);
         std::stringstream ss;
@@ -70,10 +72,10 @@ TEST_F(ProfileFile, EmptyFileTakesTheFirstSection) {
 
 TEST_F(ProfileFile, UnchangedValueLeavesTheFileAlone) {
     write_file("[GLOBAL]\nLOG_LEVEL = FATAL   \n");
-    struct stat before{};
+    struct stat before {};
     ASSERT_EQ(::stat(path_.c_str(), &before), 0);
     profile_write("global", "log_level", " FATAL ", path_.c_str());
-    struct stat after{};
+    struct stat after {};
     ASSERT_EQ(::stat(path_.c_str(), &after), 0);
     EXPECT_EQ(before.st_ino, after.st_ino) << "the file was replaced";
     EXPECT_EQ(file(), "[GLOBAL]\nLOG_LEVEL = FATAL   \n");
@@ -87,7 +89,7 @@ TEST_F(ProfileFile, ReplaceKeepsModeAndFollowsALink) {
     profile_write("A", "K", "2", link.c_str());
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(file(), "[A]\r\nK= 2\r\n");
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(::stat(path_.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     // No temporary file is left beside it.

@@ -16,7 +16,9 @@ using kesto::profile::lookup;
 
 namespace {
 
-std::string hashes(std::size_t n) { return std::string(n, '#'); }
+std::string hashes(std::size_t n) {
+    return std::string(n, '#');
+}
 
 void set(std::string& text, const std::string& section, const std::string& key,
          const std::string& value) {
@@ -123,7 +125,8 @@ void check_against_model(const std::string& text, const Model& model,
             const bool present = it != model.end() && it->second.count(key);
             if (present) {
                 ASSERT_TRUE(got) << "step " << step << " lost " << section << "/" << key;
-                ASSERT_EQ(*got, it->second.at(key)) << "step " << step << " " << section << "/" << key;
+                ASSERT_EQ(*got, it->second.at(key))
+                    << "step " << step << " " << section << "/" << key;
             } else {
                 ASSERT_FALSE(got) << "step " << step << " stale " << section << "/" << key;
             }
@@ -136,8 +139,14 @@ void check_against_model(const std::string& text, const Model& model,
 TEST(ProfileLayout, RandomEditSequencesMatchAModel) {
     const std::vector<std::string> sections = {
         "GLOBAL", "USERS", "USERDEMO", "USERDEMO2", "A", std::string(70, 'L'), "INIFILEVERSION"};
-    const std::vector<std::string> keys = {"PASS",     "PASSWORD", "P",         "PATH",
-                                           "SYS",      "READ_ONLY", "ROOT_ONLY", "SYSTEM_ADDRESS",
+    const std::vector<std::string> keys = {"PASS",
+                                           "PASSWORD",
+                                           "P",
+                                           "PATH",
+                                           "SYS",
+                                           "READ_ONLY",
+                                           "ROOT_ONLY",
+                                           "SYSTEM_ADDRESS",
                                            "LOG_LEVEL_OF_THE_SERVER"};
     for (unsigned seed = 1; seed <= 20; ++seed) {
         std::mt19937 rng(seed);
