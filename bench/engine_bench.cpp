@@ -23,8 +23,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/connection.h"
 #include "platform/file_transfer.h"
-#include "platform/posix/unique_fd.h"
+#include "platform/unique_fd.h"
 #include "server/protocol/transfer_engine.h"
 
 namespace {
@@ -116,7 +117,10 @@ int main(int argc, char** argv) {
     const auto engine = [&](int socket) {
         kesto::platform::UniqueFd file;
         (void)kesto::platform::open_for_reading(kesto::platform::entry_at_path(path), file);
-        return kesto::server::send_file(log, socket, std::move(file),
+        // The engine speaks over a connection; it owns a duplicate, so the socket closes
+        // when the measurement closes its own.
+        kesto::platform::SocketConnection data(UniqueFd(::dup(socket)));
+        return kesto::server::send_file(log, data, std::move(file),
                                         kesto::server::RepresentationType::IMAGE, 0,
                                         0) == kesto::server::TRANSFER_OK;
     };

@@ -1,7 +1,8 @@
 # Warnings as errors for our own targets, and the sanitizer build as a switch.
 add_library(kesto_warnings INTERFACE)
 target_compile_options(kesto_warnings INTERFACE -Wall -Wextra -Werror -Wshadow -Wnon-virtual-dtor
-                                                -Wold-style-cast -Wcast-align -Wformat=2)
+                                                -Wold-style-cast -Wcast-align -Wformat=2
+                                                -Wmissing-declarations)
 # GCC 12 at -O3 reports "literal" + std::string as an overlapping memcpy (GCC bug 105329);
 # the warning stays visible but does not fail a Release build.
 if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU" AND CMAKE_CXX_COMPILER_VERSION VERSION_GREATER_EQUAL 12)

@@ -7,7 +7,7 @@
 #include <cstddef>
 
 #include "platform/net.h"
-#include "platform/posix/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace kesto::platform {
 

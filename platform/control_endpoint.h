@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/posix/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace kesto::platform {
 

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/files.h"
-#include "platform/posix/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace kesto::platform {
 

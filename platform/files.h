@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/posix/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace kesto::platform {
 

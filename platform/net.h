@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/posix/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace kesto::platform {
 

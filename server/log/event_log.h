@@ -20,8 +20,7 @@ namespace kesto::server {
 
 // "%c %02i/%02i/%02i  %02i:%02i:%02i  %s\r\n": '!' marks a FATAL line. The text is
 // escaped, so client data in it can never start a line of its own.
-[[nodiscard]] std::string format_log_line(LogLevel level, const std::tm& local_time,
-                                          std::string_view text);
+[[nodiscard]] std::string format_log_line(LogLevel level, const std::tm& t, std::string_view text);
 
 // A line of `level` is written under the configured level.
 [[nodiscard]] bool log_level_passes(LogLevel configured, LogLevel level);

@@ -31,8 +31,8 @@ enum class ListingResult {
     cut,     // a send failed: the client has only part of it
 };
 
-// Writes the listing to `out`.
-[[nodiscard]] ListingResult list_directory(const LogPoster& log, platform::Connection& out,
+// Writes the listing to `connection`.
+[[nodiscard]] ListingResult list_directory(const LogPoster& log, platform::Connection& connection,
                                            formats::SystemType system, formats::ListingKind kind,
                                            const ListingTarget& target, RepresentationType type);
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "platform/net.h"
-#include "platform/posix/unique_fd.h"
+#include "platform/unique_fd.h"
 #include "server/config/server_config.h"
 #include "server/log/event_log.h"
 #include "server/protocol/limits.h"

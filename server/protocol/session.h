@@ -8,7 +8,7 @@
 
 #include "platform/connection.h"
 #include "platform/files.h"
-#include "platform/posix/unique_fd.h"
+#include "platform/unique_fd.h"
 #include "server/formats/listing_format.h"
 #include "server/protocol/replies.h"
 #include "server/protocol/server_context.h"
@@ -49,7 +49,7 @@ struct DataChannel {
 };
 
 struct Session {
-    Session(ServerContext& context, ClientSlot& slot, platform::Connection& control);
+    Session(ServerContext& ctx, ClientSlot& slot, platform::Connection& connection);
 
     // Sends one reply line; a failure marks the session for closing. True when sent.
     bool reply(int code, std::string_view text, bool continued = false);

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/posix/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace kesto::test {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/posix/unique_fd.h"
+#include "platform/unique_fd.h"
 
 namespace kesto::test {
 
