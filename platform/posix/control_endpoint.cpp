@@ -7,12 +7,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "base/deadline.h"
+#include "platform/files.h"
 #include "platform/net.h"
 #include "platform/posix/endpoint_socket.h"
 
@@ -35,8 +36,8 @@ std::uint64_t fnv1a64(const std::string& text) {
 }
 
 std::string canonical(const std::string& folder) {
-    char buf[PATH_MAX];
-    return ::realpath(folder.c_str(), buf) != nullptr ? std::string(buf) : folder;
+    std::string real = canonical_path(folder);
+    return real.empty() ? folder : real;
 }
 
 enum class Holder { none, trusted, foreign };
@@ -62,14 +63,12 @@ enum class Reply { answered, closed, silent };
 // trickles bytes gains no time.
 Reply exchange(int fd, std::int32_t command, int timeout_ms, std::string& answer) {
     if (send_all(fd, &command, sizeof command) != 0) return Reply::closed;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    const Deadline deadline(timeout_ms);
     char buf[endpoint::kAnswerSize];
     answer.clear();
     while (answer.size() < sizeof buf) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) return Reply::silent;
-        const WaitResult wait = wait_readable(fd, static_cast<int>(left.count()));
+        if (deadline.passed()) return Reply::silent;
+        const WaitResult wait = wait_readable(fd, deadline.remaining_ms());
         if (wait == WaitResult::timed_out) return Reply::silent;
         if (wait == WaitResult::failed) return Reply::closed;
         const long n = receive_some(fd, buf, sizeof buf - answer.size());

@@ -5,9 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 
+#include "platform/files.h"
 #include "platform/unique_fd.h"
 
 namespace kesto::platform {
@@ -35,9 +35,8 @@ std::string folder_of(const std::string& path) {
 
 // The real file behind `path`: links are followed so the link itself survives.
 std::string resolve_target(const std::string& path) {
-    char buf[PATH_MAX];
-    if (::realpath(path.c_str(), buf) != nullptr) return buf;
-    return path;
+    std::string real = canonical_path(path);
+    return real.empty() ? path : real;
 }
 
 void sync_folder(const std::string& folder) {

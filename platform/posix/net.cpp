@@ -1,5 +1,6 @@
 #include "platform/net.h"
 
+#include "base/deadline.h"
 #include "platform/file_transfer.h"
 
 #include <arpa/inet.h>
@@ -206,14 +207,6 @@ namespace kesto::platform {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-int remaining_ms(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    return static_cast<int>(std::max<long long>(0, left.count()));
-}
-
 DataResult connect_once(const Endpoint& local, const Endpoint& remote, int timeout_ms,
                         UniqueFd& out) {
     UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
@@ -243,7 +236,7 @@ DataResult connect_once(const Endpoint& local, const Endpoint& remote, int timeo
 
 DataResult connect_data(const Endpoint& local, const Endpoint& remote, int timeout_ms,
                         UniqueFd& out) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    const Deadline deadline(timeout_ms);
     DataResult result = connect_once(local, remote, timeout_ms, out);
     const bool port_refused =
         result.stage == DataStage::bind ||
@@ -252,7 +245,7 @@ DataResult connect_data(const Endpoint& local, const Endpoint& remote, int timeo
     if (!port_refused || local.port == 0) return result;
     Endpoint any_port = local;
     any_port.port = 0;
-    return connect_once(any_port, remote, remaining_ms(deadline), out);
+    return connect_once(any_port, remote, deadline.remaining_ms(), out);
 }
 
 DataResult listen_passive(const Ipv4Address& local, UniqueFd& out, std::uint16_t& port) {
@@ -273,10 +266,10 @@ DataResult listen_passive(const Ipv4Address& local, UniqueFd& out, std::uint16_t
 }
 
 DataResult accept_from(int listener, const Ipv4Address& client, int timeout_ms, UniqueFd& out) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    const Deadline deadline(timeout_ms);
     for (;;) {
         pollfd p{listener, POLLIN, 0};
-        const int r = retry_eintr([&] { return ::poll(&p, 1, remaining_ms(deadline)); });
+        const int r = retry_eintr([&] { return ::poll(&p, 1, deadline.remaining_ms()); });
         if (r < 0) return {DataStage::connect, errno};
         if (r == 0) return {DataStage::timed_out, ETIMEDOUT};
         sockaddr_in sa{};

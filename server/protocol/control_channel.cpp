@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "base/deadline.h"
 #include "platform/net.h"
 
 namespace kesto::server {
@@ -143,19 +144,12 @@ bool CommandReader::take_pending(std::string& line, ReadStatus& status) {
 
 ReadStatus CommandReader::read_command_line(const LogPoster& log, platform::Connection& connection,
                                             std::string& line, int timeout_ms) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    const Deadline deadline(timeout_ms);
     line.clear();
     for (;;) {
         ReadStatus status = kLineRead;
         if (take_pending(line, status)) return status;
-        int wait_ms = -1;
-        if (timeout_ms >= 0) {
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-            wait_ms = static_cast<int>(std::max<long long>(0, left.count()));
-        }
-        const platform::WaitResult ready = connection.wait_readable(wait_ms);
+        const platform::WaitResult ready = connection.wait_readable(deadline.remaining_ms());
         if (ready == platform::WaitResult::timed_out) return kReadTimedOut;
         const platform::IoResult r = connection.receive(pending_, sizeof pending_);
         if (r.status == platform::IoStatus::failed) {
