@@ -7,24 +7,13 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/file_transfer.h"
 #include "platform/files.h"
 #include "platform/unique_fd.h"
 
 namespace kesto::platform {
 
 namespace {
-
-int write_all(int fd, std::string_view data) {
-    while (!data.empty()) {
-        ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return errno;
-        }
-        data.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return 0;
-}
 
 std::string folder_of(const std::string& path) {
     auto slash = path.rfind('/');
@@ -74,7 +63,7 @@ int replace_file_atomically(const std::string& path, std::string_view content) {
     std::string temp = target + ".XXXXXX";
     UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (!fd) return errno;
-    int err = write_all(fd.get(), content);
+    int err = write_file(fd.get(), content.data(), content.size());
     if (err == 0 && ::fchmod(fd.get(), old.st_mode & 07777) != 0) err = errno;
     if (err == 0) (void)::fchown(fd.get(), old.st_uid, old.st_gid);  // only root can give away
     if (err == 0 && ::fsync(fd.get()) != 0) err = errno;

@@ -15,8 +15,10 @@ ServerProcess::ServerProcess(CommandLine command_line, std::string program_folde
     : command_line_(std::move(command_line)), program_folder_(std::move(program_folder)) {}
 
 void ServerProcess::run() {
-    if (!platform::start_detached_thread([this] { startup_thread(); })) platform::exit_process(1);
+    // Signals are taken before the server starts, so a stop during start-up is never lost
+    // and every thread of the serving process exists once it answers.
     platform::start_stop_signal_thread([this] { main_queue_.send([this] { handle_stop(); }); });
+    if (!platform::start_detached_thread([this] { startup_thread(); })) platform::exit_process(1);
     main_queue_.run();
     // The stop has closed the name; let its thread answer the requester first.
     endpoint_.close();
