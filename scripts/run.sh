@@ -42,6 +42,9 @@ INI
     sed -i 's/$/\r/' "$config"
     echo "Wrote the demo configuration $config"
 fi
+# An existing configuration keeps its own port: say the one the server will use.
+configured=$(sed -n 's/^SYSTEM_PORT[[:space:]]*=[[:space:]]*\([0-9]*\).*/\1/p' "$config" | head -n 1)
+port=${configured:-21}
 
 cat <<TXT
 KESTO FTP Server on 127.0.0.1:$port (configuration: $config)
