@@ -123,8 +123,7 @@ FileInfo file_info_in(int folder, const std::string& name, bool follow) {
 
 FileInfo file_info(const Entry& entry) {
     if (!entry.folder) return {};
-    FileInfo info = file_info_in(entry.folder.get(), entry.name, true);
-    return info;
+    return file_info_in(entry.folder.get(), entry.name, true);
 }
 
 }  // namespace kesto::platform

@@ -93,11 +93,6 @@ bool apply_number(std::string_view value, const settings::NumberKey& key, auto& 
     return true;
 }
 
-template <typename Value, std::size_t N>
-bool apply_word(std::string_view value, const settings::WordKey<Value, N>& key, Value& field) {
-    return settings::find_word(key.words, value, field);
-}
-
 // A longer value is refused, never cut: a cut file name would name another file.
 bool apply_text(std::string_view value, const settings::TextKey& key, std::string& field) {
     if (value.size() > key.max_chars) return false;
@@ -125,8 +120,10 @@ struct GlobalLine {
 // The GLOBAL keys the scanner recognises, in the order it tries them.
 constexpr GlobalLine kGlobalLines[] = {
     {kSystemAddress.name, [](auto v, auto& c) { return parse_address(v, c.bind_address); }},
-    {kSystemType.name, [](auto v, auto& c) { return apply_word(v, kSystemType, c.system_type); }},
-    {kLogLevel.name, [](auto v, auto& c) { return apply_word(v, kLogLevel, c.log_level); }},
+    {kSystemType.name,
+     [](auto v, auto& c) { return settings::find_word(kSystemType.words, v, c.system_type); }},
+    {kLogLevel.name,
+     [](auto v, auto& c) { return settings::find_word(kLogLevel.words, v, c.log_level); }},
     {kLogFileName.name,
      [](auto v, auto& c) { return apply_text(v, kLogFileName, c.log_file_name); }},
     {kFtpUser.name, [](auto v, auto& c) { return parse_ftp_user(v, c.ftp_users); }},

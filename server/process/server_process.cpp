@@ -9,6 +9,15 @@ namespace {
 
 constexpr const char* kCaption = "KESTO FTP Server";
 
+// Who holds the program folder's control name when it is not our server, and what
+// that means for a start or a stop.
+constexpr const char* kForeignHolder =
+    "Another user's process holds this program folder's control name; ";
+constexpr const char* kNotAServer =
+    "A process that is not a KESTO FTP server holds this program folder's control name; ";
+constexpr const char* kCannotStart = "the server cannot start.";
+constexpr const char* kNothingStopped = "nothing was stopped.";
+
 }  // namespace
 
 ServerProcess::ServerProcess(CommandLine command_line, std::string program_folder)
@@ -40,7 +49,7 @@ void ServerProcess::handle_log(LogLevel level, const std::string& text) {
     handle_stop();
 }
 
-void ServerProcess::fail(const char* message) {
+void ServerProcess::fail(const std::string& message) {
     platform::report_failure(kCaption, message);
     exit_status_.store(1);
 }
@@ -69,14 +78,10 @@ void ServerProcess::stop_running_server() {
             fail("The running server did not answer the stop request.");
             break;
         case platform::StopOutcome::foreign_user:
-            fail(
-                "Another user's process holds this program folder's control name; nothing "
-                "was stopped.");
+            fail(kForeignHolder + std::string(kNothingStopped));
             break;
         case platform::StopOutcome::not_a_server:
-            fail(
-                "A process that is not a KESTO FTP server holds this program folder's control "
-                "name; nothing was stopped.");
+            fail(kNotAServer + std::string(kNothingStopped));
             break;
     }
 }
@@ -98,15 +103,11 @@ bool ServerProcess::claim_endpoint() {
             fail("Server is already running!");
             break;
         case platform::Presence::foreign_user:
-            fail(
-                "Another user's process holds this program folder's control name; the server "
-                "cannot start.");
+            fail(kForeignHolder + std::string(kCannotStart));
             break;
         case platform::Presence::not_a_server:
         case platform::Presence::none:
-            fail(
-                "A process that is not a KESTO FTP server holds this program folder's control "
-                "name; the server cannot start.");
+            fail(kNotAServer + std::string(kCannotStart));
             break;
     }
     return false;

@@ -33,7 +33,7 @@ class ServerProcess {
     // Binds the folder's name; when it is held, says by whom and returns false.
     bool claim_endpoint();
     void serve();
-    void fail(const char* message);
+    void fail(const std::string& message);
 
     CommandLine command_line_;
     std::string program_folder_;

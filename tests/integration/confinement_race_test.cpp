@@ -22,6 +22,14 @@ namespace {
 
 const std::string kOutsideSecret = "outside secret";
 
+// The data connection a PASV reply named, made when the test chooses.
+UniqueFd connect_passive(int port) {
+    UniqueFd data;
+    (void)kesto::platform::connect_tcp({{{127, 0, 0, 1}}, static_cast<std::uint16_t>(port)}, 5000,
+                                       data);
+    return data;
+}
+
 class ConfinementUnderConcurrentChange : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -42,12 +50,7 @@ class ConfinementUnderConcurrentChange : public ::testing::Test {
         ASSERT_TRUE(server_->ready());
     }
 
-    std::unique_ptr<FtpConnection> login() {
-        auto c = std::make_unique<FtpConnection>(server_->port());
-        c->reply();
-        EXPECT_TRUE(c->login("U", "pw"));
-        return c;
-    }
+    std::unique_ptr<FtpConnection> login() { return logged_in(server_->port(), "U", "pw"); }
     // W and L change places: W/D is then the link out of the root, and back.
     void swap() const {
         ASSERT_EQ(::renameat2(AT_FDCWD, (root_ / "W").c_str(), AT_FDCWD, (root_ / "L").c_str(),
@@ -82,10 +85,8 @@ TEST_F(ConfinementUnderConcurrentChange, TransfersUseWhatWasChecked) {
         const int port = passive_port(c->command("PASV"));
         EXPECT_EQ(c->command("RETR W/D/SECRET.TXT").substr(0, 3), "150");
         swap();
-        UniqueFd data;
-        ASSERT_EQ(kesto::platform::connect_tcp({{{127, 0, 0, 1}}, static_cast<std::uint16_t>(port)},
-                                               5000, data),
-                  0);
+        UniqueFd data = connect_passive(port);
+        ASSERT_TRUE(data);
         EXPECT_EQ(read_all(data.get()), "inside");
         EXPECT_EQ(c->reply(), "226 Transfer complete.\r\n");
         swap();
@@ -110,10 +111,8 @@ TEST_F(ConfinementUnderConcurrentChange, StouWritesAndGivesBackOnlyItsOwnFile) {
         const int port = passive_port(c->command("PASV"));
         EXPECT_EQ(c->command("STOU W/D/VICTIM"), "150 FILE: W/D/VICTIM\r\n");
         swap();
-        UniqueFd data;
-        ASSERT_EQ(kesto::platform::connect_tcp({{{127, 0, 0, 1}}, static_cast<std::uint16_t>(port)},
-                                               5000, data),
-                  0);
+        UniqueFd data = connect_passive(port);
+        ASSERT_TRUE(data);
         ASSERT_EQ(kesto::platform::send_all(data.get(), "x", 1), 0);
         ASSERT_TRUE(wait_until([&] {
             return fs::exists(root_ / "L" / "D" / "VICTIM") &&

@@ -40,12 +40,7 @@ class Faults : public ::testing::Test {
         server_ = std::make_unique<ServerUnderTest>(folder_, log_level, extra, file_size_limit);
         ASSERT_TRUE(server_->ready());
     }
-    std::unique_ptr<FtpConnection> login() {
-        auto c = std::make_unique<FtpConnection>(server_->port());
-        c->reply();
-        EXPECT_TRUE(c->login("U", "pw"));
-        return c;
-    }
+    std::unique_ptr<FtpConnection> login() { return logged_in(server_->port(), "U", "pw"); }
     void expect_still_serving() {
         auto c = login();
         EXPECT_EQ(c->command("NOOP"), kOkay);

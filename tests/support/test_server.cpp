@@ -1,6 +1,7 @@
 #include "test_server.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -295,6 +296,14 @@ bool FtpConnection::closed_by_server(std::chrono::milliseconds limit) {
 bool FtpConnection::login(const std::string& user, const std::string& password) {
     if (command("USER " + user).rfind("331", 0) != 0) return false;
     return command("PASS " + password).rfind("230", 0) == 0;
+}
+
+std::unique_ptr<FtpConnection> logged_in(int port, const std::string& user,
+                                         const std::string& password) {
+    auto c = std::make_unique<FtpConnection>(port);
+    c->reply();
+    EXPECT_TRUE(c->login(user, password)) << user;
+    return c;
 }
 
 }  // namespace kesto::test

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -120,6 +121,11 @@ class FtpConnection {
 }  // namespace kesto::test
 
 namespace kesto::test {
+
+// A control connection to `port` past the greeting, logged in as `user` (a failed
+// login is reported as a test failure).
+std::unique_ptr<FtpConnection> logged_in(int port, const std::string& user,
+                                         const std::string& password);
 
 // The port of a "227 Entering Passive Mode (h1,h2,h3,h4,p1,p2)." reply, or 0.
 int passive_port(const std::string& reply);
