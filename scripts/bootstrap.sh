@@ -8,6 +8,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev
     clang-format clang-tidy clang libclang-rt-14-dev
+    qt6-base-dev
     curl lftp python3
 )
 
