@@ -15,5 +15,7 @@ namespace kesto::platform {
 [[nodiscard]] bool out_of_descriptors(int error);
 // The device failed, not the peer (EIO).
 [[nodiscard]] bool device_failed(int error);
+// Another process holds the lock asked for (EWOULDBLOCK).
+[[nodiscard]] bool lock_is_busy(int error);
 
 }  // namespace kesto::platform

@@ -21,6 +21,11 @@ enum class ReadResult { ok, missing, too_large, failed };
 // Returns 0 on success, else an errno value; the old file is then untouched.
 [[nodiscard]] int replace_file_atomically(const std::string& path, std::string_view content);
 
+// The same, and a missing file is created with exactly `new_file_mode` (the umask is
+// not read: it is process-wide state that another thread may be changing).
+[[nodiscard]] int write_file_atomically(const std::string& path, std::string_view content,
+                                        unsigned new_file_mode);
+
 }  // namespace kesto::platform
 
 namespace kesto::platform {

@@ -24,4 +24,8 @@ bool device_failed(int error) {
     return error == EIO;
 }
 
+bool lock_is_busy(int error) {
+    return error == EWOULDBLOCK;
+}
+
 }  // namespace kesto::platform

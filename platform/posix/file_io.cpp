@@ -55,17 +55,20 @@ ReadResult read_whole_file(const std::string& path, std::string& out, std::size_
     return ReadResult::ok;
 }
 
-int replace_file_atomically(const std::string& path, std::string_view content) {
-    const std::string target = resolve_target(path);
-    struct stat old {};
-    if (::stat(target.c_str(), &old) != 0) return errno;
+namespace {
 
+// Writes `content` to a temporary file beside `target`, gives it `mode` (and the
+// owner, where allowed) and renames it over `target`.
+int write_and_rename(const std::string& target, std::string_view content, mode_t mode,
+                     const struct stat* owner) {
     std::string temp = target + ".XXXXXX";
     UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
     if (!fd) return errno;
     int err = write_file(fd.get(), content.data(), content.size());
-    if (err == 0 && ::fchmod(fd.get(), old.st_mode & 07777) != 0) err = errno;
-    if (err == 0) (void)::fchown(fd.get(), old.st_uid, old.st_gid);  // only root can give away
+    if (err == 0 && ::fchmod(fd.get(), mode) != 0) err = errno;
+    if (err == 0 && owner != nullptr) {
+        (void)::fchown(fd.get(), owner->st_uid, owner->st_gid);  // only root can give away
+    }
     if (err == 0 && ::fsync(fd.get()) != 0) err = errno;
     if (err == 0 && ::rename(temp.c_str(), target.c_str()) != 0) err = errno;
     if (err != 0) {
@@ -74,6 +77,25 @@ int replace_file_atomically(const std::string& path, std::string_view content) {
     }
     sync_folder(folder_of(target));
     return 0;
+}
+
+}  // namespace
+
+int replace_file_atomically(const std::string& path, std::string_view content) {
+    const std::string target = resolve_target(path);
+    struct stat old {};
+    if (::stat(target.c_str(), &old) != 0) return errno;
+    return write_and_rename(target, content, old.st_mode & 07777, &old);
+}
+
+int write_file_atomically(const std::string& path, std::string_view content,
+                          unsigned new_file_mode) {
+    const std::string target = resolve_target(path);
+    struct stat old {};
+    if (::stat(target.c_str(), &old) == 0)
+        return write_and_rename(target, content, old.st_mode & 07777, &old);
+    if (errno != ENOENT) return errno;
+    return write_and_rename(target, content, static_cast<mode_t>(new_file_mode), nullptr);
 }
 
 }  // namespace kesto::platform
