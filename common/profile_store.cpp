@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "base/ascii.h"
+#include "common/file_helpers.h"
 #include "common/profile_sharing.h"
 
 namespace kesto::common {
@@ -20,12 +21,13 @@ bool is_whitespace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// A line break in a value would end its line and corrupt the file.
-std::string without_line_breaks(std::string_view value) {
+// A value as one line of the file: a line break would end its line and corrupt the
+// file, and a zero byte, which every reader takes for a blank, is written as one.
+std::string single_line(std::string_view value) {
     std::string out;
     out.reserve(value.size() + 2);
     for (char c : value) {
-        if (c != '\r' && c != '\n') out.push_back(c);
+        if (c != '\r' && c != '\n') out.push_back(c == '\0' ? ' ' : c);
     }
     return out;
 }
@@ -33,7 +35,7 @@ std::string without_line_breaks(std::string_view value) {
 // The value as write_text stores it: quoted where the reader would otherwise lose its
 // outer whitespace or quotes.
 std::string stored_form(std::string_view value) {
-    std::string out = without_line_breaks(value);
+    std::string out = single_line(value);
     if (out.empty()) return out;
     const auto needs_quotes = [](char c) { return is_whitespace(c) || c == '"'; };
     if (needs_quotes(out.front()) || needs_quotes(out.back())) out = '"' + out + '"';
@@ -77,9 +79,16 @@ bool ProfileStore::open(std::string path) {
     return true;
 }
 
-bool ProfileStore::run_write_test() {
+bool ProfileStore::writes_version_probe() {
     write_int(kVersionSection, kVersionKey, kVersionProbe);
-    if (read_int(kVersionSection, kVersionKey, 0, 0, 999999) != kVersionProbe) return false;
+    return read_int(kVersionSection, kVersionKey, 0, 0, 999999) == kVersionProbe;
+}
+
+bool ProfileStore::run_write_test() {
+    if (!writes_version_probe()) {
+        (void)set_read_only(path_, false);  // a file marked read-only is ours to write
+        if (!writes_version_probe()) return false;
+    }
     write_int(kVersionSection, kVersionKey, kVersionCurrent);
     return !last_write_failed_;
 }
@@ -91,7 +100,7 @@ std::string ProfileStore::read_text(std::string_view section, std::string_view k
     if (readable) {
         // Written as given (the writer trims it), not quoted: a default such as "UNIX  "
         // goes into the file as UNIX.
-        change({std::string(section), std::string(key), without_line_breaks(fallback), true});
+        change({std::string(section), std::string(key), single_line(fallback), true});
     }
     return std::string(fallback.substr(0, std::min(max_chars, fallback.size())));
 }

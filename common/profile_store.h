@@ -87,6 +87,7 @@ class ProfileStore {
                                              std::size_t max_chars, bool& readable);
     bool ensure_buffer();
     void change(Edit edit);
+    bool writes_version_probe();
     bool run_write_test();
     template <class T>
     T read_number(std::string_view section, std::string_view key, T fallback, T min, T max);
