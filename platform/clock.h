@@ -1,5 +1,6 @@
 #pragma once
-// Local time, with the TZ the process runs under: log stamps, MDTM and listings.
+// Local time, with the TZ the process runs under: log stamps, MDTM and listings; and
+// the tick count since system start that diagnostic traces stamp their lines with.
 
 #include <cstdint>
 #include <ctime>
@@ -12,5 +13,8 @@ namespace kesto::platform {
 
 // Now in local time (the epoch's, should the clock be beyond conversion).
 [[nodiscard]] std::tm local_now();
+
+// Milliseconds since the system started, time spent suspended included; never goes back.
+[[nodiscard]] std::int64_t milliseconds_since_boot();
 
 }  // namespace kesto::platform

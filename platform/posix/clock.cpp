@@ -1,5 +1,7 @@
 #include "platform/clock.h"
 
+#include <time.h>
+
 #include <utility>
 
 namespace kesto::platform {
@@ -14,6 +16,12 @@ std::tm local_now() {
     std::tm tm{};
     if (!to_local_time(std::time(nullptr), tm)) (void)to_local_time(0, tm);
     return tm;
+}
+
+std::int64_t milliseconds_since_boot() {
+    timespec now{};
+    if (::clock_gettime(CLOCK_BOOTTIME, &now) != 0) return 0;
+    return std::int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1'000'000;
 }
 
 }  // namespace kesto::platform

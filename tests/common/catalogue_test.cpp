@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -66,20 +68,32 @@ TEST(Catalogue, RefusesDamagedFiles) {
     EXPECT_EQ(out.size(), 0U) << "a refused file installs nothing";
 }
 
-TEST(Catalogue, InstalledTableIsCopiedOnceAndOnlyWithTheMarker) {
+// The process catalogue is process-wide state that other tests fill, so this runs in a
+// freshly started copy of the test program (the "threadsafe" death-test style re-executes
+// it rather than forking), starting empty; it exits 0 when every check held.
+[[noreturn]] void install_into_empty_process_catalogue() {
+    int failed = 0;
+    const auto check = [&](bool ok, const char* what) {
+        if (!ok) std::fprintf(stderr, "failed: %s\n", what), ++failed;
+    };
     Catalogue source;
-    ASSERT_TRUE(Catalogue::parse(encode_catalogue(sample_texts()), source));
+    check(Catalogue::parse(encode_catalogue(sample_texts()), source), "parse");
     const char* no_marker_texts[700] = {};
     const KestoCatalogue unmarked{700, no_marker_texts};
-    EXPECT_FALSE(install_catalogue(nullptr));
-    EXPECT_FALSE(install_catalogue(&unmarked));
-    EXPECT_STREQ(message(321), "");
+    check(!install_catalogue(nullptr), "a missing table is refused");
+    check(!install_catalogue(&unmarked), "a table without the marker is refused");
+    check(*message(321) == '\0', "nothing installed yet");
+    check(install_catalogue(source.table()), "a marked table is installed");
+    check(std::strcmp(message(9278), "Remove the account %s?") == 0, "its texts are copied");
+    check(process_catalogue().size() == 9279U, "its count is kept");
+    check(install_catalogue(&unmarked), "later calls test the installed table");
+    check(*message(100000) == '\0', "a number beyond the table is empty");
+    std::exit(failed);
+}
 
-    EXPECT_TRUE(install_catalogue(source.table()));
-    EXPECT_STREQ(message(9278), "Remove the account %s?");
-    EXPECT_EQ(process_catalogue().size(), 9279U);
-    EXPECT_TRUE(install_catalogue(&unmarked)) << "later calls test the installed table";
-    EXPECT_STREQ(message(100000), "");
+TEST(Catalogue, InstalledTableIsCopiedOnceAndOnlyWithTheMarker) {
+    ::testing::FLAGS_gtest_death_test_style = "threadsafe";
+    EXPECT_EXIT(install_into_empty_process_catalogue(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
