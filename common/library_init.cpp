@@ -105,7 +105,7 @@ LibraryContext& library_context() {
 }
 
 InitResult init_library(std::string_view product, std::span<const char* const> args,
-                        std::string program_folder_override) {
+                        std::string_view program_folder_override) {
     LibraryContext& context = library_context();
     if (args.empty() || args[0] == nullptr) {
         if (tracing_on()) trace("INIT  : Failed - Invalid path %s", "");

@@ -33,6 +33,6 @@ struct LibraryContext {
 // language without a catalogue falls back to "us". `program_folder` replaces the
 // running program's folder (tests).
 [[nodiscard]] InitResult init_library(std::string_view product, std::span<const char* const> args,
-                                      std::string program_folder = {});
+                                      std::string_view program_folder = {});
 
 }  // namespace kesto::common
