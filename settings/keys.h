@@ -82,6 +82,27 @@ inline constexpr FlagKey kAccountReadOnly{kAccountSection, "READONLY", 127, fals
 inline constexpr WordKey<SystemType, 4> kAccountSys{kAccountSection, "SYS", kSystemTypeWords, 31,
                                                     SystemType::UNIX};
 
+// The account list the manager keeps: the account names, separated by commas, in the
+// order the manager lists them. The server does not read it.
+inline constexpr std::string_view kUserListSection = "USERLIST";
+inline constexpr TextKey kUserList{kUserListSection, "USERS", 4095, "anonymous"};
+// The manager's own limit of an account name (the section name must stay findable).
+inline constexpr std::size_t kManagerNameChars = 32;
+
+// What the manager completes a file with when it lacks a key, so that a new file holds
+// a usable account and the settings the server starts with (the server's own defaults,
+// above, are what it assumes for a key that is absent).
+struct AccountCompletion {
+    std::string_view name, password, path;
+    bool confined;
+    std::string_view sys;  // written trimmed: "UNIX"
+};
+inline constexpr AccountCompletion kAccountCompletion{"anonymous", "qelvarbin", "/tmp", true,
+                                                      "UNIX  "};
+inline constexpr std::string_view kLogLevelCompletion = "NONE";
+inline constexpr std::string_view kLogFileCompletion = "kftpd.log";
+inline constexpr std::string_view kSystemAddressCompletion = "0.0.0.0";
+
 // The keys of each table in the order the tables are written.
 template <typename Visit>
 constexpr void for_each_global_key(Visit&& visit) {
