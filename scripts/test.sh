@@ -39,11 +39,11 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
 echo "== ThreadSanitizer build (integration tests) =="
-configure_and_build build-tsan -DKESTO_BUILD_TESTS=ON -DKESTO_TSAN=ON
+configure_and_build build-tsan -DKESTO_BUILD_TESTS=ON -DKESTO_TSAN=ON -DKESTO_BUILD_GUI=OFF
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L integration
 
 echo "== fuzz targets (time-boxed) =="
-CC=clang CXX=clang++ configure_and_build build-fuzz -DKESTO_BUILD_TESTS=OFF -DKESTO_FUZZ=ON \
+CC=clang CXX=clang++ configure_and_build build-fuzz -DKESTO_BUILD_TESTS=OFF -DKESTO_FUZZ=ON -DKESTO_BUILD_GUI=OFF \
     -DKESTO_FUZZ_SECONDS="${KESTO_FUZZ_SECONDS:-20}"
 ctest --test-dir build-fuzz --output-on-failure -j "$jobs"
