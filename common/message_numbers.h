@@ -98,6 +98,11 @@ inline constexpr int kTelephoneLabel = 572;
 inline constexpr int kEmailLabel = 573;
 inline constexpr int kWebLabel = 574;
 
+// Main window: what the manager says of its own.
+inline constexpr int kChangeNotSaved = 9420;
+inline constexpr int kStoreReadOnly = 9421;
+inline constexpr int kAccountListFull = 9422;
+
 // Every number above (the library error codes are listed by error_codes.h).
 inline constexpr std::array kMessagesInUse{
     kLanguageCode,
@@ -180,6 +185,9 @@ inline constexpr std::array kMessagesInUse{
     kTelephoneLabel,
     kEmailLabel,
     kWebLabel,
+    kChangeNotSaved,
+    kStoreReadOnly,
+    kAccountListFull,
 };
 
 }  // namespace kesto::msg
