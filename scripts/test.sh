@@ -29,7 +29,7 @@ echo "== clang-tidy (checks in .clang-tidy) =="
 # The project's own sources from the plain build's compile commands; the GCC-only
 # warning options there are unknown to clang, hence -Wno-unknown-warning-option.
 run-clang-tidy -p build -j "$jobs" -quiet -extra-arg=-Wno-unknown-warning-option \
-    "^$PWD/(base|platform|profile|settings|common|tools|server|bench)/" >build/clang-tidy.log 2>&1 ||
+    "^$PWD/(base|platform|profile|settings|common|tools|manager|colophon|wayfinder|server|bench)/" >build/clang-tidy.log 2>&1 ||
     { grep -E "warning:|error:" build/clang-tidy.log || tail -n 40 build/clang-tidy.log; exit 1; }
 ctest --test-dir build --output-on-failure -j "$jobs"
 
