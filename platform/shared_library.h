@@ -33,4 +33,9 @@ class SharedLibrary {
     std::string error_;
 };
 
+// The path of the loaded module (the program or a library) that holds `address`, with
+// symbolic links resolved: a library finds the folder it was installed in. Empty when no
+// module holds the address.
+[[nodiscard]] std::string module_path_of(const void* address);
+
 }  // namespace kesto::platform

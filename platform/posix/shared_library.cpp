@@ -1,6 +1,8 @@
 #include "platform/shared_library.h"
 
 #include <dlfcn.h>
+#include <limits.h>
+#include <stdlib.h>
 
 #include <utility>
 
@@ -40,6 +42,14 @@ SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
         error_ = std::move(other.error_);
     }
     return *this;
+}
+
+std::string module_path_of(const void* address) {
+    Dl_info info{};
+    if (::dladdr(address, &info) == 0 || info.dli_fname == nullptr) return {};
+    char resolved[PATH_MAX];
+    if (::realpath(info.dli_fname, resolved) == nullptr) return info.dli_fname;
+    return resolved;
 }
 
 }  // namespace kesto::platform
