@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and installs the program folder into stage/,
 # writes a demo configuration unless one exists, and runs the server in the
-# foreground on it.
+# foreground on it; with --manager, opens the configuration manager on it instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -29,6 +29,11 @@ SYSTEM_PORT	= $port
 LOG_LEVEL	= INFORMATIONAL
 LOG_FILENAME	= $root/stage/kftpd.log
 
+## USERLIST ###################################################################
+
+[USERLIST]
+USERS		= demo
+
 ## USERDEMO ###################################################################
 
 [USERDEMO]
@@ -42,6 +47,11 @@ INI
     sed -i 's/$/\r/' "$config"
     echo "Wrote the demo configuration $config"
 fi
+if [ "${1:-}" = "--manager" ]; then
+    echo "KESTO FTP manager on $config"
+    exec "$root/stage/KestoFTP"
+fi
+
 # An existing configuration keeps its own port: say the one the server will use.
 configured=$(sed -n 's/^SYSTEM_PORT[[:space:]]*=[[:space:]]*\([0-9]*\).*/\1/p' "$config" | head -n 1)
 port=${configured:-21}
