@@ -244,6 +244,46 @@ class MainWindowTest : public QObject {
         QCOMPARE(read_file(file_), before);
         QCOMPARE(rows(window), QStringList{"anonymous|/tmp"});  // the file again
     }
+
+    void about_shows_the_colophon_and_unloads_it() {
+        fs::create_directories(folder_ / "DLL");
+        fs::copy_file(KESTO_COLOPHON, folder_ / "DLL" / "Colophon.so");
+        ProfileStore store(file_.string());
+        MainDialog window(store, folder_.string(), "us");
+        window.show();
+        QString title;
+        on_next_modal([&](QWidget* about) {
+            title = about->windowTitle();
+            qobject_cast<QDialog*>(about)->accept();
+        });
+        QTest::mouseClick(button(&window, kesto::manager::kAboutId), Qt::LeftButton);
+        QVERIFY(title.endsWith("KESTO FTP"));
+        QVERIFY(read_file("/proc/self/maps").find("Colophon.so") == std::string::npos);
+    }
+
+    // With KESTO_SCREENSHOT_DIR set: the window with several accounts, in English and
+    // in German (run again with QT_SCALE_FACTOR=2 for the high-resolution look).
+    void screenshots() {
+        const QByteArray folder = qgetenv("KESTO_SCREENSHOT_DIR");
+        if (folder.isEmpty()) QSKIP("KESTO_SCREENSHOT_DIR is not set");
+        const QString suffix = qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? "_200" : "";
+        put("[USERLIST]\r\nUSERS = anonymous,cnc-mill-1,lathe,programmer\r\n"
+            "[USERanonymous]\r\nNAME = anonymous\r\nPATH = /srv/ftp/public\r\n"
+            "[USERcnc-mill-1]\r\nNAME = cnc-mill-1\r\nPATH = /srv/ftp/machines/mill-1\r\n"
+            "[USERlathe]\r\nNAME = lathe\r\nPATH = /srv/ftp/machines/lathe\r\n"
+            "[USERprogrammer]\r\nNAME = programmer\r\nPATH = /home/programmer/nc-programs\r\n");
+        for (const char* language : {"us", "de"}) {
+            QVERIFY(kesto::common::load_catalogue(std::string(KESTO_CATALOGUE_DIR) + "/msg_" +
+                                                  language + ".bin") > 0);
+            ProfileStore store(file_.string());
+            MainDialog window(store, folder_.string(), language);
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            const QString name = QString(language) == "us" ? "main_window" : "main_window_de";
+            QVERIFY(window.grab().save(QString::fromUtf8(folder) + "/" + name + suffix + ".png"));
+        }
+        QVERIFY(kesto::common::load_catalogue(KESTO_CATALOGUE_DIR "/msg_us.bin") > 0);
+    }
 };
 
 QTEST_MAIN(MainWindowTest)
