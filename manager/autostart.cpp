@@ -159,7 +159,7 @@ std::vector<std::string> exec_arguments(std::string_view stored_value) {
     bool quoted = false;
     for (std::size_t i = 0; i < command.size(); ++i) {
         const char c = command[i];
-        const bool has_next = i + 1 < command.size();
+        const char next = i + 1 < command.size() ? command[i + 1] : '\0';
         if (!quoted && c == ' ') {
             if (in_argument) arguments.push_back(std::move(current));
             current.clear();
@@ -169,9 +169,11 @@ std::vector<std::string> exec_arguments(std::string_view stored_value) {
         in_argument = true;
         if (c == '"') {
             quoted = !quoted;
-        } else if (quoted && c == '\\' && has_next && needs_backslash_in_quotes(command[i + 1])) {
-            current += command[++i];
-        } else if (c == '%' && has_next && command[i + 1] == '%') {
+            continue;
+        }
+        // An escaped character inside quotes, or "%%" anywhere: the second character.
+        const bool escaped = quoted && c == '\\' && needs_backslash_in_quotes(next);
+        if (escaped || (c == '%' && next == '%')) {
             current += command[++i];
         } else {
             current += c;
