@@ -97,6 +97,17 @@ inline constexpr int kHelpLogLevel = 9310;
 inline constexpr int kHelpSpecificAddress = 9311;
 inline constexpr int kHelpAutostart = 9312;
 inline constexpr int kHelpAddress = 9313;
+// The settings dialog's own fields (9430-9449): the port and the two time-outs, their
+// help, and their refusals (two %d each: the lowest and the highest value).
+inline constexpr int kPortLabel = 9430;
+inline constexpr int kIdleTimeoutLabel = 9431;
+inline constexpr int kDataTimeoutLabel = 9432;
+inline constexpr int kHelpPort = 9433;
+inline constexpr int kHelpIdleTimeout = 9434;
+inline constexpr int kHelpDataTimeout = 9435;
+inline constexpr int kPortOutOfRange = 9436;
+inline constexpr int kIdleTimeoutOutOfRange = 9437;
+inline constexpr int kDataTimeoutOutOfRange = 9438;
 
 // About box.
 inline constexpr int kViewer = 400;
@@ -192,6 +203,15 @@ inline constexpr std::array kMessagesInUse{
     kHelpSpecificAddress,
     kHelpAutostart,
     kHelpAddress,
+    kPortLabel,
+    kIdleTimeoutLabel,
+    kDataTimeoutLabel,
+    kHelpPort,
+    kHelpIdleTimeout,
+    kHelpDataTimeout,
+    kPortOutOfRange,
+    kIdleTimeoutOutOfRange,
+    kDataTimeoutOutOfRange,
     kViewer,
     kAboutNotice,
     kTelephoneLabel,

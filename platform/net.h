@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "platform/unique_fd.h"
@@ -23,6 +24,12 @@ struct Endpoint {
 };
 
 std::string to_text(const Ipv4Address& address);  // "%d.%d.%d.%d"
+
+// A dotted address as the system's inet_aton reads it: one to four parts, each decimal,
+// octal (leading 0) or hexadecimal (0x), trailing white space and whatever follows it
+// ignored. Nothing when it does not parse. inet_addr reads the same and answers
+// 255.255.255.255 for a failure, so a caller keeping its rules treats that address as none.
+[[nodiscard]] std::optional<Ipv4Address> parse_dotted_address(const std::string& text);
 
 enum class ListenStage { ok, create, bind, listen };
 

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace kesto::platform {
 
@@ -79,6 +80,14 @@ std::string to_text(const Ipv4Address& a) {
     std::snprintf(text, sizeof text, "%d.%d.%d.%d", a.octets[0], a.octets[1], a.octets[2],
                   a.octets[3]);
     return text;
+}
+
+std::optional<Ipv4Address> parse_dotted_address(const std::string& text) {
+    in_addr parsed{};
+    if (::inet_aton(text.c_str(), &parsed) == 0) return std::nullopt;
+    Ipv4Address address;
+    std::memcpy(address.octets, &parsed.s_addr, sizeof address.octets);  // network order
+    return address;
 }
 
 ListenStage listen_tcp(const Endpoint& local, int backlog, UniqueFd& out, int& error) {
