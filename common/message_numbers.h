@@ -108,6 +108,7 @@ inline constexpr int kHelpDataTimeout = 9435;
 inline constexpr int kPortOutOfRange = 9436;
 inline constexpr int kIdleTimeoutOutOfRange = 9437;
 inline constexpr int kDataTimeoutOutOfRange = 9438;
+inline constexpr int kSettingsNotSaved = 9439;
 
 // About box.
 inline constexpr int kViewer = 400;
@@ -212,6 +213,7 @@ inline constexpr std::array kMessagesInUse{
     kPortOutOfRange,
     kIdleTimeoutOutOfRange,
     kDataTimeoutOutOfRange,
+    kSettingsNotSaved,
     kViewer,
     kAboutNotice,
     kTelephoneLabel,

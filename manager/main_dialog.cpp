@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "base/ascii.h"
 #include "common/catalogue.h"
 #include "common/library_loader.h"
 #include "common/message_numbers.h"
@@ -19,8 +20,10 @@
 #include "common/qt/message_boxes.h"
 #include "common/text_helpers.h"
 #include "manager/server_state.h"
+#include "manager/settings_dialog.h"
 #include "manager/tinted_picture.h"
 #include "manager/user_dialog.h"
+#include "settings/keys.h"
 
 // Resources of a static library are registered by name, outside any namespace.
 static void register_manager_resources() {
@@ -186,6 +189,7 @@ void MainDialog::connect_controls() {
     connect(edit_, &QPushButton::clicked, this, [this] { edit_account(); });
     connect(remove_, &QPushButton::clicked, this, [this] { remove_account(); });
     connect(about_, &QPushButton::clicked, this, [this] { show_about(); });
+    connect(configure_, &QPushButton::clicked, this, [this] { configure(); });
     connect(exit_, &QPushButton::clicked, this, [this] { reject(); });
     connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] { update_buttons(); });
     connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { edit_account(); });
@@ -280,6 +284,41 @@ void MainDialog::show_about() {
     if (show == nullptr) return;
     const std::string licence = program_folder_ + "/msg/license." + language_;
     (void)show("KESTO FTP", kColophonVersion, licence.c_str());
+}
+
+std::vector<std::string> MainDialog::server_settings() {
+    namespace keys = settings;
+    constexpr std::size_t kChars = 255;
+    std::vector<std::string> values;
+    // Missing keys take the values the window completes a file with, never an empty
+    // value the server would refuse.
+    values.push_back(store_.read_text(keys::kLogLevel.section, keys::kLogLevel.name,
+                                      keys::kLogLevelCompletion, kChars));
+    values.push_back(store_.read_text(keys::kSystemAddress.section, keys::kSystemAddress.name,
+                                      keys::kSystemAddressCompletion, kChars));
+    values.push_back(store_.read_text(keys::kLogFileName.section, keys::kLogFileName.name,
+                                      keys::kLogFileCompletion, kChars));
+    for (const keys::NumberKey* key :
+         {&keys::kSystemPort, &keys::kIdleTimeout, &keys::kDataTimeout}) {
+        values.push_back(
+            store_.read_text(key->section, key->name, std::to_string(key->fallback), kChars));
+    }
+    return values;
+}
+
+void MainDialog::configure() {
+    const std::vector<std::string> before = server_settings();
+    SettingsDialog dialog(store_, program_folder_, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const std::vector<std::string> after = server_settings();
+    bool changed = false;
+    for (std::size_t i = 0; i < before.size(); ++i) {
+        changed = changed || !ascii::equal_ignoring_case(before[i], after[i]);
+    }
+    // The server reads its settings at its start: a running one keeps the old ones.
+    if (changed && server_running(program_folder_)) {
+        common::show_notice(this, catalogue_text(msg::kSettingsNotice));
+    }
 }
 
 void MainDialog::show_server_state() {

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <string>
+#include <vector>
 
 #include "common/profile_store.h"
 #include "manager/account_file.h"
@@ -63,6 +64,9 @@ class MainDialog : public QDialog {
     void edit_account();
     void remove_account();
     void show_about();
+    void configure();
+    // The settings the server reads at its start, to tell whether the dialog changed one.
+    [[nodiscard]] std::vector<std::string> server_settings();
     void show_server_state();
     // Tells the user when a change did not reach the file, and shows what it holds.
     void check_written();

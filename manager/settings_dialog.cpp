@@ -267,7 +267,7 @@ void SettingsDialog::enable_address() {
 void SettingsDialog::try_accept() {
     const std::string address = typed_address();
     if (address.empty() || !numbers_in_range()) return;
-    if (!write_settings(address)) common::show_error(this, catalogue_text(msg::kChangeNotSaved));
+    if (!write_settings(address)) common::show_error(this, catalogue_text(msg::kSettingsNotSaved));
     accept();
 }
 

@@ -489,7 +489,7 @@ void SettingsDialogTest::aLostWriteIsReportedAndTheDialogCloses() {
     BoxAnswerer answerer;
     click(id::kOk);
     QCOMPARE(answerer.seen().size(), 1);
-    QCOMPARE(answerer.seen()[0].text, text_of(msg::kChangeNotSaved));
+    QCOMPARE(answerer.seen()[0].text, text_of(msg::kSettingsNotSaved));
     QCOMPARE(dialog_->result(), int(QDialog::Accepted));
     QVERIFY(!dialog_->isVisible());
 }
