@@ -122,6 +122,16 @@ inline constexpr int kChangeNotSaved = 9420;
 inline constexpr int kStoreReadOnly = 9421;
 inline constexpr int kAccountListFull = 9422;
 
+// Server control and the server log viewer (9450-9469).
+inline constexpr int kServerLog = 9450;  // the button's name
+inline constexpr int kHelpServerLog = 9451;
+inline constexpr int kServerLogCaption = 9452;   // the viewer's window title
+inline constexpr int kLoggingOff = 9453;         // LOG_LEVEL is NONE
+inline constexpr int kLogFileMissing = 9454;     // one %s: the log file
+inline constexpr int kLogFileUnreadable = 9455;  // one %s: the log file
+inline constexpr int kProgramNotStarted = 9456;  // one %s: the server program
+inline constexpr int kLogFileShown = 9457;       // one %s: the log file, above the text
+
 // Every number above (the library error codes are listed by error_codes.h).
 inline constexpr std::array kMessagesInUse{
     kLanguageCode,
@@ -222,6 +232,14 @@ inline constexpr std::array kMessagesInUse{
     kChangeNotSaved,
     kStoreReadOnly,
     kAccountListFull,
+    kServerLog,
+    kHelpServerLog,
+    kServerLogCaption,
+    kLoggingOff,
+    kLogFileMissing,
+    kLogFileUnreadable,
+    kProgramNotStarted,
+    kLogFileShown,
 };
 
 }  // namespace kesto::msg

@@ -19,6 +19,7 @@
 #include "common/qt/context_help.h"
 #include "common/qt/message_boxes.h"
 #include "common/text_helpers.h"
+#include "manager/log_viewer.h"
 #include "manager/server_state.h"
 #include "manager/settings_dialog.h"
 #include "manager/tinted_picture.h"
@@ -38,6 +39,7 @@ constexpr int kVersionMajor = 2;
 constexpr int kVersionMinor = 10;
 constexpr int kColophonVersion = 21001;
 constexpr int kNameColumnWidth = 100;
+constexpr int kStateTimerMilliseconds = 1000;
 constexpr char kEditionText[] = "";  // one edition is shipped
 
 using common::catalogue_text;
@@ -54,6 +56,7 @@ const common::HelpPair kHelpPairs[] = {
     {kEditId, msg::kHelpEditUser},
     {kAddId, msg::kHelpAddUser},
     {kAboutId, msg::kHelpAbout},
+    {kServerLogId, msg::kHelpServerLog},
 };
 
 QPushButton* make_button(QWidget* parent, int id, const char* name) {
@@ -86,6 +89,9 @@ MainDialog::MainDialog(common::ProfileStore& store, std::string program_folder,
       program_folder_(std::move(program_folder)),
       language_(std::move(language)) {
     register_manager_resources();
+    control_ = std::make_unique<ServerControl>(
+        program_folder_, this, [this] { return server_log_path(store_, program_folder_); },
+        [this](ControlOutcome outcome) { control_done(outcome); });
     setWindowIcon(QIcon(":/manager/app_icon.png"));
     setWindowFlags(Qt::Window | Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint);
     create_controls();
@@ -98,6 +104,9 @@ MainDialog::MainDialog(common::ProfileStore& store, std::string program_folder,
     select_row(0);
     update_buttons();
     show_server_state();
+    state_timer_.setInterval(kStateTimerMilliseconds);
+    connect(&state_timer_, &QTimer::timeout, this, [this] { follow_server_state(); });
+    state_timer_.start();
     list_->setFocus();
 }
 
@@ -118,6 +127,7 @@ void MainDialog::create_controls() {
     help_ = make_button(this, kHelpId, "help");
     exit_ = make_button(this, kExitId, "exit");
     about_ = make_button(this, kAboutId, "about");
+    server_log_ = make_button(this, kServerLogId, "server_log");
     logo_ = new TintedPicture(this);
     logo_->setObjectName("logo");
     logo_->setProperty(common::kControlIdProperty, kLogoId);
@@ -134,7 +144,7 @@ void MainDialog::create_controls() {
 
 void MainDialog::lay_out_controls() {
     auto* buttons = new QVBoxLayout;
-    for (QPushButton* b : {configure_, add_, edit_, remove_, help_, exit_, about_}) {
+    for (QPushButton* b : {configure_, add_, edit_, remove_, help_, exit_, about_, server_log_}) {
         buttons->addWidget(b);
     }
     buttons->addStretch(1);
@@ -162,7 +172,8 @@ void MainDialog::lay_out_controls() {
                         {remove_, help_},
                         {help_, exit_},
                         {exit_, about_},
-                        {about_, start_stop_}}) {
+                        {about_, server_log_},
+                        {server_log_, start_stop_}}) {
         setTabOrder(a, b);
     }
     resize(560, 380);
@@ -177,6 +188,7 @@ void MainDialog::set_texts() {
     help_->setText(catalogue_text(msg::kHelp));
     exit_->setText(catalogue_text(msg::kOk));
     about_->setText(catalogue_text(msg::kAbout));
+    server_log_->setText(catalogue_text(msg::kServerLog));
     QTreeWidgetItem* header = list_->headerItem();
     header->setText(0, catalogue_text(msg::kAccountColumn));
     header->setIcon(0, QIcon(":/manager/user16.png"));
@@ -190,6 +202,8 @@ void MainDialog::connect_controls() {
     connect(remove_, &QPushButton::clicked, this, [this] { remove_account(); });
     connect(about_, &QPushButton::clicked, this, [this] { show_about(); });
     connect(configure_, &QPushButton::clicked, this, [this] { configure(); });
+    connect(start_stop_, &QPushButton::clicked, this, [this] { start_or_stop(); });
+    connect(server_log_, &QPushButton::clicked, this, [this] { show_server_log(); });
     connect(exit_, &QPushButton::clicked, this, [this] { reject(); });
     connect(list_, &QTreeWidget::itemSelectionChanged, this, [this] { update_buttons(); });
     connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { edit_account(); });
@@ -325,6 +339,52 @@ void MainDialog::show_server_state() {
     const bool running = server_running(program_folder_);
     status_->setText(catalogue_text(running ? msg::kServerRunning : msg::kServerStopped));
     start_stop_->setText(catalogue_text(running ? msg::kStopServer : msg::kStartServer));
+}
+
+void MainDialog::follow_server_state() {
+    control_->reap_ended();
+    const bool running = server_running(program_folder_);
+    const QString wanted = catalogue_text(running ? msg::kServerRunning : msg::kServerStopped);
+    if (status_->text().compare(wanted, Qt::CaseInsensitive) == 0) return;
+    status_->setText(wanted);
+    start_stop_->setText(catalogue_text(running ? msg::kStopServer : msg::kStartServer));
+}
+
+void MainDialog::start_or_stop() {
+    if (control_->busy()) return;
+    start_stop_->setEnabled(false);  // one start or stop at a time
+    if (server_running(program_folder_)) {
+        control_->stop();
+    } else {
+        control_->start();
+    }
+}
+
+void MainDialog::control_done(ControlOutcome outcome) {
+    start_stop_->setEnabled(true);
+    switch (outcome) {
+        case ControlOutcome::started:
+            start_stop_->setText(catalogue_text(msg::kStopServer));
+            break;
+        case ControlOutcome::stopped:
+            start_stop_->setText(catalogue_text(msg::kStartServer));
+            break;
+        case ControlOutcome::failed:
+            show_server_state();  // what runs now, whatever the attempt left behind
+            break;
+        case ControlOutcome::cancelled:
+            break;
+    }
+}
+
+void MainDialog::show_server_log() {
+    if (log_viewer_ == nullptr) {
+        log_viewer_ = new LogViewer(server_log_path(store_, program_folder_), this);
+        log_viewer_->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    log_viewer_->show();
+    log_viewer_->raise();
+    log_viewer_->activateWindow();
 }
 
 void MainDialog::check_written() {

@@ -5,11 +5,15 @@
 // button. Every change is written to the file at once through the profile store.
 
 #include <QDialog>
+#include <QPointer>
+#include <QTimer>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/profile_store.h"
 #include "manager/account_file.h"
+#include "manager/server_control.h"
 
 class QLabel;
 class QPushButton;
@@ -17,6 +21,7 @@ class QTreeWidget;
 
 namespace kesto::manager {
 
+class LogViewer;
 class TintedPicture;
 
 // The controls' numbers (their "controlId" property; help tables and tests use them).
@@ -32,6 +37,7 @@ enum MainControl : int {
     kLogoId = 1028,
     kStartStopId = 1026,
     kStatusId = 1027,
+    kServerLogId = 1029,
 };
 
 // At most this many accounts can be added from the window (a longer file is shown whole).
@@ -44,6 +50,7 @@ class MainDialog : public QDialog {
                QWidget* parent = nullptr);
 
     [[nodiscard]] QTreeWidget* account_list() const { return list_; }
+    [[nodiscard]] const ServerControl& server_control() const { return *control_; }
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -68,6 +75,11 @@ class MainDialog : public QDialog {
     // The settings the server reads at its start, to tell whether the dialog changed one.
     [[nodiscard]] std::vector<std::string> server_settings();
     void show_server_state();
+    // The timer's check: the texts change only when the state differs from the one shown.
+    void follow_server_state();
+    void start_or_stop();
+    void control_done(ControlOutcome outcome);
+    void show_server_log();
     // Tells the user when a change did not reach the file, and shows what it holds.
     void check_written();
 
@@ -86,6 +98,10 @@ class MainDialog : public QDialog {
     TintedPicture* logo_ = nullptr;
     QPushButton* start_stop_ = nullptr;
     QLabel* status_ = nullptr;
+    QPushButton* server_log_ = nullptr;
+    std::unique_ptr<ServerControl> control_;
+    QTimer state_timer_;
+    QPointer<LogViewer> log_viewer_;
 };
 
 }  // namespace kesto::manager

@@ -3,6 +3,7 @@
 // Thread safe: every function works on its own descriptors and buffers.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,19 @@ enum class ReadResult { ok, missing, too_large, failed };
 // Reads the whole file into `out`. A file larger than `max_bytes` is not read.
 [[nodiscard]] ReadResult read_whole_file(const std::string& path, std::string& out,
                                          std::size_t max_bytes);
+
+// The newest bytes of a file that grows: those from `offset` to the end, at most the last
+// `max_bytes` of them. `start` is where they begin: later than `offset` when more were
+// there, and the file's first bytes are read afresh (from 0 on) when the file has become
+// shorter than `offset`, since it was then replaced or cut.
+struct FileTail {
+    ReadResult result = ReadResult::failed;
+    std::uint64_t start = 0;
+    std::string bytes;
+};
+
+[[nodiscard]] FileTail read_file_tail(const std::string& path, std::uint64_t offset,
+                                      std::size_t max_bytes);
 
 // Replaces the content of an existing file so that a reader sees either the old or
 // the new content, never a mix: the new content goes to a temporary file in the same

@@ -55,6 +55,34 @@ ReadResult read_whole_file(const std::string& path, std::string& out, std::size_
     return ReadResult::ok;
 }
 
+FileTail read_file_tail(const std::string& path, std::uint64_t offset, std::size_t max_bytes) {
+    FileTail tail;
+    UniqueFd fd(retry_eintr([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }));
+    if (!fd) {
+        tail.result = errno == ENOENT ? ReadResult::missing : ReadResult::failed;
+        return tail;
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return tail;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    tail.start = size < offset ? 0 : offset;
+    if (size - tail.start > max_bytes) tail.start = size - max_bytes;
+    tail.bytes.resize(static_cast<std::size_t>(size - tail.start));
+    std::size_t got = 0;
+    while (got < tail.bytes.size()) {
+        const ssize_t n = retry_eintr([&] {
+            return ::pread(fd.get(), tail.bytes.data() + got, tail.bytes.size() - got,
+                           static_cast<off_t>(tail.start + got));
+        });
+        if (n < 0) return tail;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    tail.bytes.resize(got);
+    tail.result = ReadResult::ok;
+    return tail;
+}
+
 namespace {
 
 // Writes `content` to a temporary file beside `target`, gives it `mode` (and the

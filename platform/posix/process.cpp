@@ -1,9 +1,13 @@
 #include "platform/process.h"
 
+#include <fcntl.h>
 #include <pthread.h>
+#include <sys/wait.h>
 #include <syslog.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <csignal>
 #include <cstdio>
@@ -30,7 +34,61 @@ void* run_thread_body(void* arg) {
     return nullptr;
 }
 
+// The child's side of start_detached: only async-signal-safe calls until exec.
+[[noreturn]] void become_detached(const char* program, char* const* argv, const char* folder,
+                                  int error_write_end) {
+    ::setsid();
+    const int null = ::open("/dev/null", O_RDWR);
+    if (null < 0 || ::dup2(null, 0) < 0 || ::dup2(null, 1) < 0 || ::dup2(error_write_end, 2) < 0) {
+        ::_exit(127);
+    }
+    if (::chdir(folder) != 0) ::_exit(127);
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    ::signal(SIGPIPE, SIG_DFL);
+    ::execv(program, argv);
+    ::_exit(127);
+}
+
 }  // namespace
+
+DetachedProcess start_detached(const std::string& program, const std::vector<std::string>& args,
+                               const std::string& working_folder) {
+    int ends[2];
+    if (::pipe2(ends, O_CLOEXEC) != 0) return {};
+    UniqueFd read_end(ends[0]);
+    UniqueFd write_end(ends[1]);
+    // argv is built before fork: the child of a threaded process may not allocate.
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) become_detached(program.c_str(), argv.data(), working_folder.c_str(), ends[1]);
+    if (pid < 0) return {};
+    ::fcntl(read_end.get(), F_SETFL, ::fcntl(read_end.get(), F_GETFL) | O_NONBLOCK);
+    return {pid, std::move(read_end)};
+}
+
+std::optional<int> reap_child(int pid) {
+    int raw = 0;
+    const pid_t r = retry_eintr([&] { return ::waitpid(pid, &raw, WNOHANG); });
+    if (r == 0) return std::nullopt;
+    if (r != pid) return -1;
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+}
+
+PipeRead read_available(int fd, std::string& out, std::size_t max_bytes) {
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = retry_eintr([&] { return ::read(fd, buffer, sizeof buffer); });
+        if (n == 0) return PipeRead::end;
+        if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK ? PipeRead::more : PipeRead::end;
+        const std::size_t room = max_bytes > out.size() ? max_bytes - out.size() : 0;
+        out.append(buffer, std::min(room, static_cast<std::size_t>(n)));
+    }
+}
 
 std::string program_folder() {
     char buf[PATH_MAX];
