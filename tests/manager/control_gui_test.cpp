@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QMessageBox>
@@ -207,6 +208,33 @@ class ControlTest : public QObject {
         QTRY_COMPARE_WITH_TIMEOUT(status(&window), catalogue_text(kesto::msg::kServerStopped),
                                   kDeadline);
         QCOMPARE(start_stop(&window)->text(), catalogue_text(kesto::msg::kStartServer));
+    }
+
+    // A setting changed while the server runs: the notice that it applies at the next start.
+    void changedSettingsWhileRunningAreNoticed() {
+        test::ProgramFolder folder;
+        kesto::common::ProfileStore store(folder.accounts().string());
+        MainDialog window(store, folder.path().string(), "us");
+        window.show();
+        test::ServerUnderTest server(folder, "INFORMATIONAL");
+        QVERIFY(server.ready());
+        QString notice;
+        auto* poll = new QTimer(&window);
+        QObject::connect(poll, &QTimer::timeout, [&, poll] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || qobject_cast<QMessageBox*>(dialog) != nullptr) return;
+            poll->stop();
+            auto* level = qobject_cast<QComboBox*>(control(dialog, 1012));
+            QVERIFY(level != nullptr);
+            level->setCurrentIndex(level->currentIndex() == 1 ? 2 : 1);
+            answer_box(QMessageBox::Ok, &notice);
+            QTest::mouseClick(qobject_cast<QPushButton*>(control(dialog, 1)), Qt::LeftButton);
+        });
+        poll->start(20);
+        QTest::mouseClick(
+            qobject_cast<QPushButton*>(control(&window, kesto::manager::kConfigureId)),
+            Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(notice, catalogue_text(kesto::msg::kSettingsNotice), kDeadline);
     }
 
     // The viewer says plainly why it shows nothing.
