@@ -109,6 +109,7 @@ inline constexpr int kPortOutOfRange = 9436;
 inline constexpr int kIdleTimeoutOutOfRange = 9437;
 inline constexpr int kDataTimeoutOutOfRange = 9438;
 inline constexpr int kSettingsNotSaved = 9439;
+inline constexpr int kLogFileEmpty = 9440;
 
 // About box.
 inline constexpr int kViewer = 400;
@@ -224,6 +225,7 @@ inline constexpr std::array kMessagesInUse{
     kIdleTimeoutOutOfRange,
     kDataTimeoutOutOfRange,
     kSettingsNotSaved,
+    kLogFileEmpty,
     kViewer,
     kAboutNotice,
     kTelephoneLabel,

@@ -266,7 +266,7 @@ void SettingsDialog::enable_address() {
 
 void SettingsDialog::try_accept() {
     const std::string address = typed_address();
-    if (address.empty() || !numbers_in_range()) return;
+    if (address.empty() || !log_file_named() || !numbers_in_range()) return;
     if (!write_settings(address)) common::show_error(this, catalogue_text(msg::kSettingsNotSaved));
     accept();
 }
@@ -286,6 +286,15 @@ std::string SettingsDialog::typed_address() {
         address += std::to_string(*value);
     }
     return address;
+}
+
+// With logging on the server must have a file to open: an empty name would stop its start.
+bool SettingsDialog::log_file_named() {
+    if (log_level_->currentIndex() == 0) return true;
+    if (!bare_log_file_name(log_file_->text().toStdString()).empty()) return true;
+    common::show_error(this, catalogue_text(msg::kLogFileEmpty));
+    log_file_->setFocus();
+    return false;
 }
 
 bool SettingsDialog::numbers_in_range() {

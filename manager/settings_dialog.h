@@ -73,6 +73,7 @@ class SettingsDialog : public QDialog {
     void try_accept();
     // The address to write, "0.0.0.0" without a specific one; empty after a refusal.
     [[nodiscard]] std::string typed_address();
+    [[nodiscard]] bool log_file_named();
     [[nodiscard]] bool numbers_in_range();
     // Writes every setting in order; false when a write did not reach the file.
     bool write_settings(const std::string& address);

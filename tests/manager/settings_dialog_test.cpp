@@ -130,6 +130,7 @@ class SettingsDialogTest : public QObject {
     void untickingWritesTheAnyAddress();
     void aBadAddressPartIsRefused_data();
     void aBadAddressPartIsRefused();
+    void anEmptyLogFileIsRefusedWhileLogging();
     void theLogFileIsCutToItsName_data();
     void theLogFileIsCutToItsName();
     void numbersAtAndPastTheirLimits_data();
@@ -352,6 +353,14 @@ void SettingsDialogTest::aBadAddressPartIsRefused() {
     if (part == 3) retype(id::kAddressPart1 + 2, "30");
     expect_refusal(text_of(msg::kAddressInvalid), id::kAddressPart1 + part, global);
     QVERIFY(edit(id::kAddressPart1 + part)->text().isEmpty());
+}
+
+void SettingsDialogTest::anEmptyLogFileIsRefusedWhileLogging() {
+    Global global;
+    global.level = "FATAL";
+    QVERIFY(open(global));
+    retype(id::kLogFile, "\"  \"");  // nothing is left once blanks and quotes are cut
+    expect_refusal(text_of(msg::kLogFileEmpty), id::kLogFile, global);
 }
 
 void SettingsDialogTest::theLogFileIsCutToItsName_data() {
