@@ -133,9 +133,10 @@ usermod --home "$DATA" --shell /bin/bash "$BENCH_USER" >/dev/null 2>&1 || true
 echo "$BENCH_USER:$BENCH_PASS" | chpasswd -c "$HASH"
 
 log "building kftpd, ftp_load and engine_bench ($BUILD_TYPE) in $BUILD"
-cmake -S "$root" -B "$BUILD" -G Ninja -DKESTO_BUILD_TESTS=OFF \
+cmake -S "$root" -B "$BUILD" -G Ninja -DKESTO_BUILD_TESTS=OFF -DKESTO_BUILD_GUI=OFF \
     -DCMAKE_BUILD_TYPE="$BUILD_TYPE" >/dev/null
-cmake --build "$BUILD" --target kftpd ftp_load engine_bench >/dev/null
+# The install set without the manager: the server and the catalogues it installs beside it.
+cmake --build "$BUILD" --target kftpd kesto_catalogues ftp_load engine_bench >/dev/null
 cmake --install "$BUILD" --prefix "$STAGE" >/dev/null
 LOAD=$BUILD/bench/ftp_load
 
