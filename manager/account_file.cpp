@@ -37,6 +37,8 @@ ListingStyle listing_style_of(std::string_view sys) {
 
 std::vector<AccountRow> AccountFile::load() {
     const auto& fill = keys::kAccountCompletion;
+    // Five reads an account: read the file once and write the completed keys once.
+    const bool was_caching = store_.set_caching(true);
     std::vector<AccountRow> rows;
     const std::string users = store_.read_text(keys::kUserList.section, keys::kUserList.name,
                                                keys::kUserList.fallback, keys::kUserList.max_chars);
@@ -58,6 +60,7 @@ std::vector<AccountRow> AccountFile::load() {
                            keys::kLogFileCompletion);
     (void)store_.read_text(keys::kSystemAddress.section, keys::kSystemAddress.name,
                            keys::kSystemAddressCompletion);
+    store_.set_caching(was_caching);
     return rows;
 }
 
