@@ -47,7 +47,7 @@ class Connection {
     // must pass through this object.
     [[nodiscard]] virtual int zero_copy_socket() const = 0;
     // The local address the peer reached (all zero when it cannot be read).
-    [[nodiscard]] virtual Ipv4Address local_address() const = 0;
+    [[nodiscard]] virtual IpAddress local_address() const = 0;
 };
 
 // A plain TCP (or local) socket.
@@ -61,7 +61,7 @@ class SocketConnection final : public Connection {
     void set_send_limit(int timeout_ms) override;
     void stop_sending() override;
     int zero_copy_socket() const override { return socket_.get(); }
-    Ipv4Address local_address() const override;
+    IpAddress local_address() const override;
 
   private:
     UniqueFd socket_;

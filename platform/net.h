@@ -18,12 +18,49 @@ struct Ipv4Address {
     bool is_any() const { return (octets[0] | octets[1] | octets[2] | octets[3]) == 0; }
 };
 
+// An IPv4 or IPv6 address. An IPv4 address converts to it implicitly, so code that
+// knows only IPv4 keeps working.
+struct IpAddress {
+    bool v6 = false;
+    std::uint8_t bytes[16] = {};  // IPv4: the first four
+
+    IpAddress() = default;
+    IpAddress(const Ipv4Address& a) {  // NOLINT(google-explicit-constructor)
+        for (int i = 0; i < 4; ++i) bytes[i] = a.octets[i];
+    }
+    [[nodiscard]] static IpAddress from_v6(const std::uint8_t (&octets)[16]) {
+        IpAddress address;
+        address.v6 = true;
+        for (int i = 0; i < 16; ++i) address.bytes[i] = octets[i];
+        return address;
+    }
+    [[nodiscard]] Ipv4Address v4() const { return {{bytes[0], bytes[1], bytes[2], bytes[3]}}; }
+    [[nodiscard]] bool is_any() const {
+        for (std::uint8_t b : bytes) {
+            if (b != 0) return false;
+        }
+        return true;
+    }
+    friend bool operator==(const IpAddress&, const IpAddress&) = default;
+};
+
 struct Endpoint {
-    Ipv4Address address;
+    IpAddress address;
     std::uint16_t port = 0;
 };
 
 std::string to_text(const Ipv4Address& address);  // "%d.%d.%d.%d"
+// IPv4 dotted, IPv6 in its usual short form ("::1", "fe80::1").
+std::string to_text(const IpAddress& address);
+
+// An IPv6 address in its text form (no zone); nothing when it does not parse.
+[[nodiscard]] std::optional<IpAddress> parse_ipv6_address(const std::string& text);
+
+// A range of ports for passive sockets; low 0: a port of the system's choice.
+struct PortRange {
+    std::uint16_t low = 0;
+    std::uint16_t high = 0;
+};
 
 // A dotted address as the system's inet_aton reads it: one to four parts, each decimal,
 // octal (leading 0) or hexadecimal (0x), trailing white space and whatever follows it
@@ -33,7 +70,8 @@ std::string to_text(const Ipv4Address& address);  // "%d.%d.%d.%d"
 
 enum class ListenStage { ok, create, bind, listen };
 
-// A listening TCP socket with SO_REUSEADDR; `error` receives errno on failure.
+// A listening TCP socket with SO_REUSEADDR (an IPv6 one serves IPv6 only, so an IPv4
+// listener on the same port can coexist); `error` receives errno on failure.
 [[nodiscard]] ListenStage listen_tcp(const Endpoint& local, int backlog, UniqueFd& out, int& error);
 
 enum class AcceptStatus { accepted, retry, closed, failed };
@@ -104,17 +142,19 @@ struct DataResult {
 [[nodiscard]] DataResult connect_data(const Endpoint& local, const Endpoint& remote, int timeout_ms,
                                       UniqueFd& out);
 
-// A non-blocking listening socket on `local` (all zero: every local address) and a port
-// of the system's choice (backlog 1); `port` receives the port.
-[[nodiscard]] DataResult listen_passive(const Ipv4Address& local, UniqueFd& out,
+// A non-blocking listening socket on `local` (all zero: every local address of its
+// family) and a port from `ports` (backlog 1); `port` receives the port. The range is
+// tried from a different place each time, so concurrent sessions rarely meet, and each
+// port of it once: a range with no free port gives DataStage::bind with EADDRINUSE.
+[[nodiscard]] DataResult listen_passive(const IpAddress& local, PortRange ports, UniqueFd& out,
                                         std::uint16_t& port);
 
 // Accepts one connection from `client` within `timeout_ms`; connections from other
 // addresses are closed and the wait goes on.
-[[nodiscard]] DataResult accept_from(int listener, const Ipv4Address& client, int timeout_ms,
+[[nodiscard]] DataResult accept_from(int listener, const IpAddress& client, int timeout_ms,
                                      UniqueFd& out);
 
 // The local address of a connected socket (all zero when it cannot be read).
-[[nodiscard]] Ipv4Address local_address(int socket);
+[[nodiscard]] IpAddress local_address(int socket);
 
 }  // namespace kesto::platform

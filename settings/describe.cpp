@@ -11,7 +11,17 @@ std::string head(std::string_view section, std::string_view name, std::string_vi
 }
 
 std::string describe(const AddressKey& k) {
-    return head(k.section, k.name, "address") + " default=<every address>\n";
+    return head(k.section, k.name, "address") + " default=" + std::string(k.absent) + "\n";
+}
+
+std::string describe(const Address6Key& k) {
+    return head(k.section, k.name, "address6") + " default=<none>\n";
+}
+
+std::string describe(const PortRangeKey& k) {
+    return head(k.section, k.name, "port-range") +
+           " default=<any port> range=" + std::to_string(k.low) + ".." + std::to_string(k.high) +
+           "\n";
 }
 
 std::string describe(const NumberKey& k) {

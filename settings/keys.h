@@ -17,9 +17,21 @@ inline constexpr std::string_view kGlobalSection = "GLOBAL";
 inline constexpr std::string_view kAccountSectionPrefix = "USER";
 inline constexpr std::string_view kAccountSection = "USER<name>";
 
-// A dotted IPv4 address; absent: every local address.
+// A dotted IPv4 address; `absent` says what its absence means.
 struct AddressKey {
     std::string_view section, name;
+    std::string_view absent = "<every address>";
+};
+
+// An IPv6 address in its text form; absent or empty: none.
+struct Address6Key {
+    std::string_view section, name;
+};
+
+// "low-high", low <= high, both within low..high of the key; absent: any port.
+struct PortRangeKey {
+    std::string_view section, name;
+    long low, high;
 };
 
 // A whole number in low..high.
@@ -71,6 +83,19 @@ inline constexpr TextKey kLogFileName{kGlobalSection, "LOG_FILENAME", 127, ""};
 inline constexpr WordKey<SystemType, 4> kSystemType{kGlobalSection, "SYSTEM_TYPE", kSystemTypeWords,
                                                     0, SystemType::UNIX};
 inline constexpr ListKey kFtpUser{kGlobalSection, "FTPUSER", 64, {39, 39, 127}};
+// A second listener, for IPv6 clients (such as "::" or "::1"); it shares the client slots.
+inline constexpr Address6Key kSystemAddress6{kGlobalSection, "SYSTEM_ADDRESS6"};
+// The ports passive sockets are bound to, for a firewall that opens only those.
+inline constexpr PortRangeKey kPassivePorts{kGlobalSection, "PASSIVE_PORTS", 1024, 65535};
+// The address announced in 227 replies, for a server behind NAT.
+inline constexpr AddressKey kPassiveAddress{kGlobalSection, "PASSIVE_ADDRESS",
+                                            "<the control connection's address>"};
+// Login protections: seconds before a failed PASS is answered, failed PASS commands a
+// connection may make (0: no limit), sessions one client address may hold (0: no limit).
+inline constexpr NumberKey kLoginFailDelay{kGlobalSection, "LOGIN_FAIL_DELAY", 0, 60, 1};
+inline constexpr NumberKey kMaxLoginFailures{kGlobalSection, "MAX_LOGIN_FAILURES", 0, 100, 3};
+inline constexpr NumberKey kMaxClientsPerAddress{kGlobalSection, "MAX_CLIENTS_PER_ADDRESS", 0, 32,
+                                                 0};
 
 // An account's section, read at every PASS.
 inline constexpr TextKey kAccountName{kAccountSection, "NAME", 49, ""};
@@ -115,6 +140,12 @@ constexpr void for_each_global_key(Visit&& visit) {
     visit(kLogFileName);
     visit(kSystemType);
     visit(kFtpUser);
+    visit(kSystemAddress6);
+    visit(kPassivePorts);
+    visit(kPassiveAddress);
+    visit(kLoginFailDelay);
+    visit(kMaxLoginFailures);
+    visit(kMaxClientsPerAddress);
 }
 
 template <typename Visit>

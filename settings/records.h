@@ -2,6 +2,7 @@
 // The typed records the configuration is read into, with the defaults of the key table.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,12 @@ struct ServerConfig {
     int data_timeout_seconds = static_cast<int>(kDataTimeout.fallback);
     // Before login; never longer than a set idle limit (see login_limit_seconds).
     int login_timeout_seconds = static_cast<int>(kLoginTimeout.fallback);
+    std::optional<platform::IpAddress> bind_address6;      // none: no IPv6 listener
+    platform::PortRange passive_ports;                     // low 0: any port
+    std::optional<platform::Ipv4Address> passive_address;  // none: the control's address
+    int login_fail_delay_seconds = static_cast<int>(kLoginFailDelay.fallback);
+    int max_login_failures = static_cast<int>(kMaxLoginFailures.fallback);           // 0: no limit
+    int max_clients_per_address = static_cast<int>(kMaxClientsPerAddress.fallback);  // 0: none
 };
 
 // One account section.

@@ -13,6 +13,7 @@
 #include <sys/time.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -23,19 +24,58 @@ namespace kesto::platform {
 
 namespace {
 
-sockaddr_in to_sockaddr(const Endpoint& e) {
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_port = htons(e.port);
-    std::memcpy(&sa.sin_addr.s_addr, e.address.octets, 4);
+// A socket address of either family with its length.
+struct SocketAddress {
+    sockaddr_storage storage{};
+    socklen_t length = 0;
+    const sockaddr* get() const { return reinterpret_cast<const sockaddr*>(&storage); }
+    int family() const { return storage.ss_family; }
+};
+
+SocketAddress to_sockaddr(const Endpoint& e) {
+    SocketAddress sa;
+    if (e.address.v6) {
+        sockaddr_in6 in6{};
+        in6.sin6_family = AF_INET6;
+        in6.sin6_port = htons(e.port);
+        std::memcpy(in6.sin6_addr.s6_addr, e.address.bytes, 16);
+        std::memcpy(&sa.storage, &in6, sizeof in6);
+        sa.length = sizeof in6;
+    } else {
+        sockaddr_in in{};
+        in.sin_family = AF_INET;
+        in.sin_port = htons(e.port);
+        std::memcpy(&in.sin_addr.s_addr, e.address.bytes, 4);
+        std::memcpy(&sa.storage, &in, sizeof in);
+        sa.length = sizeof in;
+    }
     return sa;
 }
 
-Endpoint from_sockaddr(const sockaddr_in& sa) {
+// An IPv4 peer reaching an IPv6 socket (a mapped address) is read as IPv4.
+Endpoint from_sockaddr(const sockaddr_storage& storage) {
     Endpoint e;
-    std::memcpy(e.address.octets, &sa.sin_addr.s_addr, 4);
-    e.port = ntohs(sa.sin_port);
+    if (storage.ss_family == AF_INET6) {
+        sockaddr_in6 in6{};
+        std::memcpy(&in6, &storage, sizeof in6);
+        e.port = ntohs(in6.sin6_port);
+        if (IN6_IS_ADDR_V4MAPPED(&in6.sin6_addr)) {
+            std::memcpy(e.address.bytes, in6.sin6_addr.s6_addr + 12, 4);
+        } else {
+            e.address.v6 = true;
+            std::memcpy(e.address.bytes, in6.sin6_addr.s6_addr, 16);
+        }
+    } else if (storage.ss_family == AF_INET) {
+        sockaddr_in in{};
+        std::memcpy(&in, &storage, sizeof in);
+        e.port = ntohs(in.sin_port);
+        std::memcpy(e.address.bytes, &in.sin_addr.s_addr, 4);
+    }
     return e;
+}
+
+int family_of(const IpAddress& address) {
+    return address.v6 ? AF_INET6 : AF_INET;
 }
 
 void set_int_option(int socket, int level, int name, int value) {
@@ -82,6 +122,19 @@ std::string to_text(const Ipv4Address& a) {
     return text;
 }
 
+std::string to_text(const IpAddress& address) {
+    if (!address.v6) return to_text(address.v4());
+    char text[INET6_ADDRSTRLEN] = {};
+    if (::inet_ntop(AF_INET6, address.bytes, text, sizeof text) == nullptr) return "::";
+    return text;
+}
+
+std::optional<IpAddress> parse_ipv6_address(const std::string& text) {
+    std::uint8_t octets[16] = {};
+    if (::inet_pton(AF_INET6, text.c_str(), octets) != 1) return std::nullopt;
+    return IpAddress::from_v6(octets);
+}
+
 std::optional<Ipv4Address> parse_dotted_address(const std::string& text) {
     in_addr parsed{};
     if (::inet_aton(text.c_str(), &parsed) == 0) return std::nullopt;
@@ -91,11 +144,12 @@ std::optional<Ipv4Address> parse_dotted_address(const std::string& text) {
 }
 
 ListenStage listen_tcp(const Endpoint& local, int backlog, UniqueFd& out, int& error) {
-    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    UniqueFd fd(::socket(family_of(local.address), SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!fd) return error = errno, ListenStage::create;
     set_int_option(fd.get(), SOL_SOCKET, SO_REUSEADDR, 1);
-    const sockaddr_in sa = to_sockaddr(local);
-    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+    if (local.address.v6) set_int_option(fd.get(), IPPROTO_IPV6, IPV6_V6ONLY, 1);
+    const SocketAddress sa = to_sockaddr(local);
+    if (::bind(fd.get(), sa.get(), sa.length) != 0) {
         return error = errno, ListenStage::bind;
     }
     if (::listen(fd.get(), backlog) != 0) return error = errno, ListenStage::listen;
@@ -119,9 +173,7 @@ AcceptStatus Acceptor::accept(UniqueFd& connection, Endpoint* peer, int& error) 
         int fd = ::accept4(socket_.get(), reinterpret_cast<sockaddr*>(&sa), &len, SOCK_CLOEXEC);
         if (fd >= 0) {
             connection.reset(fd);
-            if (peer != nullptr && sa.ss_family == AF_INET) {
-                *peer = from_sockaddr(reinterpret_cast<const sockaddr_in&>(sa));
-            }
+            if (peer != nullptr) *peer = from_sockaddr(sa);
             return AcceptStatus::accepted;
         }
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
@@ -190,10 +242,10 @@ void configure_control_socket(int socket) {
 }
 
 int connect_tcp(const Endpoint& remote, int timeout_ms, UniqueFd& out) {
-    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    UniqueFd fd(::socket(family_of(remote.address), SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!fd) return errno;
-    const sockaddr_in sa = to_sockaddr(remote);
-    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
+    const SocketAddress sa = to_sockaddr(remote);
+    if (::connect(fd.get(), sa.get(), sa.length) != 0) {
         if (errno != EINPROGRESS) return errno;
         pollfd p{fd.get(), POLLOUT, 0};
         int r = retry_eintr([&] { return ::poll(&p, 1, timeout_ms); });
@@ -218,15 +270,13 @@ namespace {
 
 DataResult connect_once(const Endpoint& local, const Endpoint& remote, int timeout_ms,
                         UniqueFd& out) {
-    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+    UniqueFd fd(::socket(family_of(remote.address), SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!fd) return {DataStage::create, errno};
     set_int_option(fd.get(), SOL_SOCKET, SO_REUSEADDR, 1);
-    const sockaddr_in from = to_sockaddr(local);
-    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&from), sizeof from) != 0) {
-        return {DataStage::bind, errno};
-    }
-    const sockaddr_in to = to_sockaddr(remote);
-    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&to), sizeof to) != 0) {
+    const SocketAddress from = to_sockaddr(local);
+    if (::bind(fd.get(), from.get(), from.length) != 0) return {DataStage::bind, errno};
+    const SocketAddress to = to_sockaddr(remote);
+    if (::connect(fd.get(), to.get(), to.length) != 0) {
         if (errno != EINPROGRESS) return {DataStage::connect, errno};
         pollfd p{fd.get(), POLLOUT, 0};
         const int r = retry_eintr([&] { return ::poll(&p, 1, timeout_ms); });
@@ -257,31 +307,54 @@ DataResult connect_data(const Endpoint& local, const Endpoint& remote, int timeo
     return connect_once(any_port, remote, deadline.remaining_ms(), out);
 }
 
-DataResult listen_passive(const Ipv4Address& local, UniqueFd& out, std::uint16_t& port) {
-    UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+namespace {
+
+DataResult listen_on(const IpAddress& local, std::uint16_t port, UniqueFd& out,
+                     std::uint16_t& bound) {
+    UniqueFd fd(::socket(family_of(local), SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!fd) return {DataStage::create, errno};
-    sockaddr_in sa = to_sockaddr(Endpoint{local, 0});
-    if (::bind(fd.get(), reinterpret_cast<const sockaddr*>(&sa), sizeof sa) != 0) {
-        return {DataStage::bind, errno};
-    }
-    socklen_t len = sizeof sa;
-    if (::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&sa), &len) != 0) {
+    SocketAddress sa = to_sockaddr(Endpoint{local, port});
+    if (::bind(fd.get(), sa.get(), sa.length) != 0) return {DataStage::bind, errno};
+    socklen_t len = sizeof sa.storage;
+    if (::getsockname(fd.get(), reinterpret_cast<sockaddr*>(&sa.storage), &len) != 0) {
         return {DataStage::sockname, errno};
     }
     if (::listen(fd.get(), 1) != 0) return {DataStage::listen, errno};
-    port = ntohs(sa.sin_port);
+    bound = from_sockaddr(sa.storage).port;
     out = std::move(fd);
     return {};
 }
 
-DataResult accept_from(int listener, const Ipv4Address& client, int timeout_ms, UniqueFd& out) {
+// Where the next search of a passive range starts: spread over the range, so two
+// sessions asking at once rarely try the same port first.
+std::atomic<std::uint32_t> next_passive_start{0};
+
+}  // namespace
+
+DataResult listen_passive(const IpAddress& local, PortRange ports, UniqueFd& out,
+                          std::uint16_t& port) {
+    if (ports.low == 0) return listen_on(local, 0, out, port);
+    const std::uint32_t count = static_cast<std::uint32_t>(ports.high) - ports.low + 1;
+    const std::uint32_t start = next_passive_start.fetch_add(1, std::memory_order_relaxed);
+    DataResult result{DataStage::bind, EADDRINUSE};
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const auto candidate = static_cast<std::uint16_t>(ports.low + (start + i) % count);
+        result = listen_on(local, candidate, out, port);
+        if (result.stage == DataStage::ok) return result;
+        // Only a busy port lets the search go on; any other failure would repeat.
+        if (result.stage != DataStage::bind || result.error != EADDRINUSE) return result;
+    }
+    return result;
+}
+
+DataResult accept_from(int listener, const IpAddress& client, int timeout_ms, UniqueFd& out) {
     const Deadline deadline(timeout_ms);
     for (;;) {
         pollfd p{listener, POLLIN, 0};
         const int r = retry_eintr([&] { return ::poll(&p, 1, deadline.remaining_ms()); });
         if (r < 0) return {DataStage::connect, errno};
         if (r == 0) return {DataStage::timed_out, ETIMEDOUT};
-        sockaddr_in sa{};
+        sockaddr_storage sa{};
         socklen_t len = sizeof sa;
         UniqueFd fd(::accept4(listener, reinterpret_cast<sockaddr*>(&sa), &len, SOCK_CLOEXEC));
         if (!fd) {
@@ -289,14 +362,14 @@ DataResult accept_from(int listener, const Ipv4Address& client, int timeout_ms, 
             return {DataStage::connect, errno};
         }
         // Only the client itself may take the data connection (no hijacking).
-        if (std::memcmp(&sa.sin_addr.s_addr, client.octets, 4) != 0) continue;
+        if (!(from_sockaddr(sa).address == client)) continue;
         out = std::move(fd);
         return {};
     }
 }
 
-Ipv4Address local_address(int socket) {
-    sockaddr_in sa{};
+IpAddress local_address(int socket) {
+    sockaddr_storage sa{};
     socklen_t len = sizeof sa;
     if (::getsockname(socket, reinterpret_cast<sockaddr*>(&sa), &len) != 0) return {};
     return from_sockaddr(sa).address;

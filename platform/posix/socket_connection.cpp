@@ -31,7 +31,7 @@ void SocketConnection::stop_sending() {
     platform::stop_sending(socket_.get());
 }
 
-Ipv4Address SocketConnection::local_address() const {
+IpAddress SocketConnection::local_address() const {
     return platform::local_address(socket_.get());
 }
 

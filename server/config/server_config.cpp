@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
+#include <optional>
 
 #include "base/ascii.h"
 #include "platform/file_io.h"
@@ -58,12 +59,58 @@ bool parse_address(std::string_view value, platform::Ipv4Address& address) {
     return true;
 }
 
+// The new address keys are read strictly: four decimal parts of 0..255, nothing else.
+bool parse_strict_address(std::string_view value, std::optional<platform::Ipv4Address>& address) {
+    platform::Ipv4Address parsed;
+    for (int i = 0; i < 4; ++i) {
+        if (i > 0) {
+            if (!value.starts_with('.')) return false;
+            value.remove_prefix(1);
+        }
+        unsigned octet = 0;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), octet);
+        const auto digits = static_cast<std::size_t>(end - value.data());
+        if (ec != std::errc() || digits == 0 || digits > 3 || octet > 255) return false;
+        parsed.octets[i] = static_cast<std::uint8_t>(octet);
+        value.remove_prefix(digits);
+    }
+    if (!value.empty()) return false;
+    address = parsed;
+    return true;
+}
+
+// Empty means no IPv6 listener; a zone ("%eth0") is not taken.
+bool parse_address6(std::string_view value, std::optional<platform::IpAddress>& address) {
+    if (value.empty()) {
+        address.reset();
+        return true;
+    }
+    const auto parsed = platform::parse_ipv6_address(std::string(value));
+    if (!parsed) return false;
+    address = *parsed;
+    return true;
+}
+
 bool parse_number(std::string_view value, long low, long high, long& out) {
     long parsed = 0;
     const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), parsed);
     if (ec != std::errc() || end != value.data() + value.size()) return false;
     if (parsed < low || parsed > high) return false;
     out = parsed;
+    return true;
+}
+
+bool parse_port_range(std::string_view value, platform::PortRange& ports) {
+    using settings::kPassivePorts;
+    const auto dash = value.find('-');
+    if (dash == std::string_view::npos) return false;
+    long low = 0;
+    long high = 0;
+    if (!parse_number(value.substr(0, dash), kPassivePorts.low, kPassivePorts.high, low) ||
+        !parse_number(value.substr(dash + 1), low, kPassivePorts.high, high)) {
+        return false;
+    }
+    ports = {static_cast<std::uint16_t>(low), static_cast<std::uint16_t>(high)};
     return true;
 }
 
@@ -106,15 +153,22 @@ using settings::kDataTimeout;
 using settings::kFtpUser;
 using settings::kIdleTimeout;
 using settings::kLogFileName;
+using settings::kLoginFailDelay;
 using settings::kLoginTimeout;
 using settings::kLogLevel;
+using settings::kMaxClientsPerAddress;
+using settings::kMaxLoginFailures;
+using settings::kPassiveAddress;
+using settings::kPassivePorts;
 using settings::kSystemAddress;
+using settings::kSystemAddress6;
 using settings::kSystemPort;
 using settings::kSystemType;
 
 struct GlobalLine {
     std::string_view name;  // the key as a line begins with it, "=" following
     bool (*apply)(std::string_view value, ServerConfig& config);
+    bool empty_allowed = false;  // an empty value is a value of its own, not an error
 };
 
 // The GLOBAL keys the scanner recognises, in the order it tries them.
@@ -134,13 +188,26 @@ constexpr GlobalLine kGlobalLines[] = {
      [](auto v, auto& c) { return apply_number(v, kDataTimeout, c.data_timeout_seconds); }},
     {kLoginTimeout.name,
      [](auto v, auto& c) { return apply_number(v, kLoginTimeout, c.login_timeout_seconds); }},
+    {kSystemAddress6.name, [](auto v, auto& c) { return parse_address6(v, c.bind_address6); },
+     true},
+    {kPassivePorts.name, [](auto v, auto& c) { return parse_port_range(v, c.passive_ports); }},
+    {kPassiveAddress.name,
+     [](auto v, auto& c) { return parse_strict_address(v, c.passive_address); }},
+    {kLoginFailDelay.name,
+     [](auto v, auto& c) { return apply_number(v, kLoginFailDelay, c.login_fail_delay_seconds); }},
+    {kMaxLoginFailures.name,
+     [](auto v, auto& c) { return apply_number(v, kMaxLoginFailures, c.max_login_failures); }},
+    {kMaxClientsPerAddress.name,
+     [](auto v, auto& c) {
+         return apply_number(v, kMaxClientsPerAddress, c.max_clients_per_address);
+     }},
 };
 
 LineResult apply_line(std::string_view line, ServerConfig& config) {
     for (const GlobalLine& key : kGlobalLines) {
         if (!line.starts_with(key.name) || line.substr(key.name.size(), 1) != "=") continue;
         const std::string_view value = line.substr(key.name.size() + 1);
-        if (value.empty()) return LineResult::bad;
+        if (value.empty() && !key.empty_allowed) return LineResult::bad;
         return key.apply(value, config) ? LineResult::ok : LineResult::bad;
     }
     return LineResult::unknown;

@@ -64,6 +64,17 @@ constexpr std::array kCommands = {
     CommandRow{"QUIT", "", cmd_quit, Login::not_needed, false},
 };
 
+// Commands of later standards for desktop and scripting clients (FEAT, EPSV, MLSD...).
+// Tried after the table above, and not named by HELP, whose lines machine controls know.
+constexpr std::array kExtensionCommands = {
+    CommandRow{"FEAT", "", cmd_feat, Login::not_needed, false},
+    CommandRow{"OPTS ", "", cmd_opts, Login::not_needed, false},
+    CommandRow{"EPSV", "", cmd_epsv, Login::needed, false},
+    CommandRow{"EPRT ", "", cmd_eprt, Login::needed, false},
+    CommandRow{"MLSD", "", cmd_mlsd, Login::needed, false},
+    CommandRow{"MLST", "", cmd_mlst, Login::needed, false},
+};
+
 constexpr std::size_t kShortestLine = 3;
 
 struct Match {
@@ -71,12 +82,18 @@ struct Match {
     std::size_t word_length = 0;
 };
 
-Match find_command(std::string_view line) {
-    for (const CommandRow& row : kCommands) {
+template <std::size_t N>
+Match find_in(const std::array<CommandRow, N>& table, std::string_view line) {
+    for (const CommandRow& row : table) {
         if (line.starts_with(row.word)) return {&row, row.word.size()};
         if (!row.alias.empty() && line.starts_with(row.alias)) return {&row, row.alias.size()};
     }
     return {};
+}
+
+Match find_command(std::string_view line) {
+    const Match match = find_in(kCommands, line);
+    return match.row != nullptr ? match : find_in(kExtensionCommands, line);
 }
 
 // The shared checks of the table, in the order clients see them.

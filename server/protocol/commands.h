@@ -56,4 +56,13 @@ void cmd_appe(Session& s, std::string_view argument);
 void cmd_list(Session& s, std::string_view rest);
 void cmd_nlst(Session& s, std::string_view rest);
 
+// Extensions for desktop and scripting clients: feature negotiation (RFC 2389, 2640),
+// extended data connections (RFC 2428) and machine-readable listings (RFC 3659).
+void cmd_feat(Session& s, std::string_view rest);
+void cmd_opts(Session& s, std::string_view argument);
+void cmd_epsv(Session& s, std::string_view rest);
+void cmd_eprt(Session& s, std::string_view argument);
+void cmd_mlsd(Session& s, std::string_view rest);
+void cmd_mlst(Session& s, std::string_view rest);
+
 }  // namespace kesto::server

@@ -61,7 +61,7 @@ bool connect_active(Session& s, platform::UniqueFd& data) {
 
 }  // namespace
 
-platform::Ipv4Address passive_address(const Session& s) {
+platform::IpAddress passive_address(const Session& s) {
     const platform::Ipv4Address configured = s.context.config.bind_address;
     return configured.is_any() ? s.control.local_address() : configured;
 }
@@ -118,21 +118,33 @@ void cmd_pasv(Session& s, std::string_view rest) {
     leave_passive_mode(s);
     std::uint16_t port = 0;
     // Only where the client reached the server: not on every interface of the machine.
-    const platform::DataResult r =
-        platform::listen_passive(s.control.local_address(), s.channel.passive_socket, port);
+    const platform::DataResult r = platform::listen_passive(
+        s.control.local_address(), s.context.config.passive_ports, s.channel.passive_socket, port);
     if (r.stage != platform::DataStage::ok) {
         if (r.stage != platform::DataStage::create)
             log_data_failure(s, "CCS", "Socket receive error:", r);
         s.reply(kCannotOpenData);
         return;
     }
-    const auto& a = passive_address(s).octets;
+    const auto& a = passive_address(s).v4().octets;
     char text[80];
     std::snprintf(text, sizeof text, "Entering Passive Mode (%d,%d,%d,%d,%d,%d).", a[0], a[1], a[2],
                   a[3], port >> 8, port & 0xFF);
     s.reply(227, text);
     s.channel.passive_port = port;
     s.channel.passive_pending = true;
+}
+
+}  // namespace kesto::server
+
+namespace kesto::server {
+
+void cmd_epsv(Session& s, std::string_view) {
+    s.reply(kNotImplemented);
+}
+
+void cmd_eprt(Session& s, std::string_view) {
+    s.reply(kNotImplemented);
 }
 
 }  // namespace kesto::server

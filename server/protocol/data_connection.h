@@ -15,7 +15,7 @@ using DataConnection = std::unique_ptr<platform::Connection>;
 
 // The address PASV and STAT report: the configured one, else the local address of the
 // control connection (an address the client can reach).
-[[nodiscard]] platform::Ipv4Address passive_address(const Session& s);
+[[nodiscard]] platform::IpAddress passive_address(const Session& s);
 
 // Accepts the client's connection on the passive socket, or connects to the client's
 // own address at `data_port`. False after answering 425 "Can't open data connection.".

@@ -53,7 +53,7 @@ const char* pick(int value, const char* one, const char* two, const char* three)
 
 std::string status_text(Session& s) {
     char text[1024];
-    const auto& a = s.peer.address.octets;
+    const auto& a = s.peer.address.v4().octets;
     std::string out = "\r\n" + std::string(kServerName) + "\r\n";
     std::snprintf(
         text, sizeof text,

@@ -34,7 +34,9 @@ class MemoryConnection final : public platform::Connection {
     void set_send_limit(int) override {}
     void stop_sending() override { stopped_ = true; }
     int zero_copy_socket() const override { return -1; }
-    platform::Ipv4Address local_address() const override { return {{127, 0, 0, 1}}; }
+    platform::IpAddress local_address() const override {
+        return platform::Ipv4Address{{127, 0, 0, 1}};
+    }
 
     const std::string& sent() const { return sent_; }
     void clear_sent() { sent_.clear(); }

@@ -28,6 +28,13 @@ struct Probe {
 Probe probe(const AddressKey&) {
     return {"10.0.0.1", "10.0.0"};
 }
+Probe probe(const Address6Key&) {
+    return {"::1", "1.2.3.4"};
+}
+Probe probe(const PortRangeKey& k) {
+    return {std::to_string(k.low) + "-" + std::to_string(k.high),
+            std::to_string(k.low - 1) + "-" + std::to_string(k.high)};
+}
 Probe probe(const NumberKey& k) {
     return {std::to_string(k.low), std::to_string(k.high + 1)};
 }
