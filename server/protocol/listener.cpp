@@ -109,20 +109,37 @@ void ListenerStop::stop() {
     if (acceptor_ != nullptr) acceptor_->close();
 }
 
-ListenerEnd run_listener(ServerContext& context, int backlog, ListenerStop& stop) {
-    platform::UniqueFd socket;
+namespace {
+
+// Opens one listening socket and logs where it listens; false after logging why not.
+bool open_listening(ServerContext& context, const platform::Endpoint& local, int backlog,
+                    platform::UniqueFd& socket) {
     int error = 0;
-    const platform::Endpoint local{context.config.bind_address, context.config.port};
     const platform::ListenStage stage = platform::listen_tcp(local, backlog, socket, error);
     if (stage != platform::ListenStage::ok) {
         log_listener(context, LogLevel::fatal, listen_failure_text(stage));
         log_listener(context, LogLevel::fatal, "Listener terminated.");
+        return false;
+    }
+    log_listener(context, LogLevel::informational,
+                 "Listener started, listing on IP " + platform::to_text(local.address));
+    return true;
+}
+
+}  // namespace
+
+ListenerEnd run_listener(ServerContext& context, int backlog, ListenerStop& stop) {
+    const ServerConfig& config = context.config;
+    platform::UniqueFd socket;
+    if (!open_listening(context, {config.bind_address, config.port}, backlog, socket))
+        return ListenerEnd::failed;
+    // IPv6 clients come in on a listener of their own; both share the client slots.
+    platform::UniqueFd socket6;
+    if (config.bind_address6 &&
+        !open_listening(context, {*config.bind_address6, config.port}, backlog, socket6)) {
         return ListenerEnd::failed;
     }
-    log_listener(
-        context, LogLevel::informational,
-        "Listener started, listing on IP " + platform::to_text(context.config.bind_address));
-    platform::Acceptor acceptor(std::move(socket));
+    platform::Acceptor acceptor(std::move(socket), std::move(socket6));
     if (!stop.attach(&acceptor)) return ListenerEnd::stopped;
     const ListenerEnd end = accept_loop(context, acceptor);
     stop.detach();

@@ -46,6 +46,7 @@ struct DataChannel {
     bool passive_pending = false;
     platform::UniqueFd passive_socket;
     std::uint16_t passive_port = 0;
+    bool extended_only = false;  // after EPSV ALL: PORT, PASV and EPRT are refused
 };
 
 struct Session {

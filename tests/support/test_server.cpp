@@ -226,9 +226,11 @@ bool ServerUnderTest::running() const {
     return r == 0;
 }
 
-FtpConnection::FtpConnection(int port) {
-    platform::Endpoint remote{{{127, 0, 0, 1}}, static_cast<std::uint16_t>(port)};
-    (void)platform::connect_tcp(remote, 5000, fd_);
+FtpConnection::FtpConnection(int port)
+    : FtpConnection(platform::Ipv4Address{{127, 0, 0, 1}}, port) {}
+
+FtpConnection::FtpConnection(const platform::IpAddress& host, int port) {
+    (void)platform::connect_tcp({host, static_cast<std::uint16_t>(port)}, 5000, fd_);
 }
 
 void FtpConnection::send_raw(const std::string& bytes) {
@@ -347,16 +349,41 @@ platform::UniqueFd open_passive(FtpConnection& control) {
     return data;
 }
 
-ActiveListener::ActiveListener() {
-    socket.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(socket.get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    ::listen(socket.get(), 4);
+ActiveListener::ActiveListener() : ActiveListener(platform::Ipv4Address{{127, 0, 0, 1}}) {}
+
+ActiveListener::ActiveListener(const platform::IpAddress& on) : host(on) {
+    int error = 0;
+    if (platform::listen_tcp({host, 0}, 4, socket, error) != platform::ListenStage::ok) return;
+    sockaddr_storage sa{};
     socklen_t len = sizeof sa;
     ::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&sa), &len);
-    port = ntohs(sa.sin_port);
+    port = ntohs(sa.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(sa).sin6_port
+                                          : reinterpret_cast<sockaddr_in&>(sa).sin_port);
+}
+
+std::string ActiveListener::eprt_command() const {
+    return std::string("EPRT |") + (host.v6 ? "2" : "1") + "|" + platform::to_text(host) + "|" +
+           std::to_string(port) + "|";
+}
+
+platform::IpAddress loopback6() {
+    std::uint8_t bytes[16] = {};
+    bytes[15] = 1;
+    return platform::IpAddress::from_v6(bytes);
+}
+
+int extended_passive_port(const std::string& reply) {
+    const auto open = reply.find("(|||");
+    if (reply.rfind("229 ", 0) != 0 || open == std::string::npos) return 0;
+    return std::atoi(reply.c_str() + open + 4);
+}
+
+platform::UniqueFd open_extended_passive(FtpConnection& control, const platform::IpAddress& host) {
+    platform::UniqueFd data;
+    const int port = extended_passive_port(control.command("EPSV"));
+    if (port == 0) return data;
+    (void)platform::connect_tcp({host, static_cast<std::uint16_t>(port)}, 5000, data);
+    return data;
 }
 
 platform::UniqueFd ActiveListener::accept(std::chrono::milliseconds limit) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/net.h"
 #include "platform/unique_fd.h"
 
 namespace kesto::test {
@@ -100,6 +101,7 @@ class ServerUnderTest {
 class FtpConnection {
   public:
     explicit FtpConnection(int port);
+    FtpConnection(const platform::IpAddress& host, int port);  // over IPv6 with ::1
     bool connected() const { return static_cast<bool>(fd_); }
     int fd() const { return fd_.get(); }
 
@@ -133,14 +135,26 @@ int passive_port(const std::string& reply);
 // Reads everything the peer sends until it closes (bounded).
 std::string read_all(int fd, std::chrono::milliseconds limit = 20s);
 
+// The IPv6 loopback address.
+platform::IpAddress loopback6();
+
+// The port of a "229 Entering Extended Passive Mode (|||port|)" reply, or 0.
+int extended_passive_port(const std::string& reply);
+
+// EPSV, then a data connection to `host` at the port it names; invalid when EPSV failed.
+platform::UniqueFd open_extended_passive(FtpConnection& control, const platform::IpAddress& host);
+
 // PASV, then a data connection to the port it names; invalid when PASV failed.
 platform::UniqueFd open_passive(FtpConnection& control);
 
 // A listening socket on 127.0.0.1 for active transfers; `port_command` is its PORT line.
 struct ActiveListener {
     ActiveListener();
+    explicit ActiveListener(const platform::IpAddress& host);  // 127.0.0.1 or ::1
     platform::UniqueFd accept(std::chrono::milliseconds limit = 10s);
     std::string port_command() const;
+    std::string eprt_command() const;  // "EPRT |1|127.0.0.1|port|" or "|2|::1|port|"
+    platform::IpAddress host;
     platform::UniqueFd socket;
     int port = 0;
 };
