@@ -206,8 +206,9 @@ void cmd_eprt(Session& s, std::string_view argument) {
         s.reply(s.peer.address.v6 ? kUseFamily2 : kUseFamily1);
         return;
     }
-    // Data goes only to the client itself: no third host (FTP bounce).
-    if (!(target->endpoint.address == s.peer.address)) {
+    // Data goes only to the client itself: no third host (FTP bounce). The unspecified
+    // address ("::", which lftp sends) names no host and means the client too.
+    if (!(target->endpoint.address == s.peer.address) && !target->endpoint.address.is_any()) {
         s.reply(kNotForParameter);
         return;
     }

@@ -380,7 +380,10 @@ void InteropTest::expect_data_connections(const std::string& command) const {
     for (auto at = log.find("C->S: EPRT "); at != std::string::npos;
          at = log.find("C->S: EPRT ", at + 1)) {
         const std::string_view rest = std::string_view(log).substr(at + 11);
-        EXPECT_TRUE(rest.starts_with("|1|127.0.0.1|") || rest.starts_with("|2|::1|")) << rest;
+        // lftp names no host over IPv6 ("::"): the server takes the client's own.
+        EXPECT_TRUE(rest.starts_with("|1|127.0.0.1|") || rest.starts_with("|2|::1|") ||
+                    rest.starts_with("|2|::|"))
+            << rest;
     }
 }
 
