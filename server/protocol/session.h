@@ -74,6 +74,9 @@ struct Session {
     const std::string tag;  // the client's address text
 
     SessionLogin login;
+    // Failed PASS commands on this connection; USER, REIN and a login leave it, so that
+    // none of them buys a client a fresh set of guesses.
+    int failed_logins = 0;
     TransferSettings transfer;
     DataChannel channel;
     bool close_requested = false;

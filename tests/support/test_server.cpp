@@ -143,9 +143,10 @@ ProgramFolder::~ProgramFolder() {
 
 void ProgramFolder::write_config(int port, const std::string& log_level,
                                  const std::string& extra) const {
-    write_file(config(), "[GLOBAL]\r\nSYSTEM_ADDRESS\t= 127.0.0.1\r\nSYSTEM_PORT\t= " +
-                             std::to_string(port) + "\r\nLOG_LEVEL\t= " + log_level +
-                             "\r\nLOG_FILENAME\t= " + log().string() + "\r\n" + extra);
+    write_file(config(),
+               "[GLOBAL]\r\nSYSTEM_ADDRESS\t= 127.0.0.1\r\nSYSTEM_PORT\t= " + std::to_string(port) +
+                   "\r\nLOG_LEVEL\t= " + log_level + "\r\nLOG_FILENAME\t= " + log().string() +
+                   "\r\nLOGIN_FAIL_DELAY\t= 0\r\n" + extra);
 }
 
 RunResult run_kftpd(const ProgramFolder& folder, const std::vector<std::string>& args) {

@@ -54,7 +54,9 @@ class ProgramFolder {
     fs::path accounts() const { return path_ / "cfg" / "KestoFTP.ini"; }
     fs::path log() const { return path_ / "KFTPD.LOG"; }
 
-    // Writes the GLOBAL section: loopback address, `port`, log file in this folder.
+    // Writes the GLOBAL section: loopback address, `port`, log file in this folder, and
+    // failed logins answered at once (LOGIN_FAIL_DELAY=0); a key in `extra`, written
+    // after them, overrides them.
     void write_config(int port, const std::string& log_level = "EXTREME",
                       const std::string& extra = "") const;
 
