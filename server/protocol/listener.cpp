@@ -7,6 +7,7 @@
 
 #include "platform/errors.h"
 #include "platform/process.h"
+#include "server/protocol/address_sessions.h"
 #include "server/protocol/session.h"
 
 namespace kesto::server {
@@ -32,6 +33,15 @@ int find_free_slot(const ClientSlots& slots) {
 
 void refuse_busy(platform::UniqueFd connection) {
     (void)platform::send_all(connection.get(), kBusyReply.data(), kBusyReply.size());
+}
+
+// MAX_CLIENTS_PER_ADDRESS: refused like a connection that finds every slot taken.
+void refuse_crowded(const ServerContext& context, platform::UniqueFd connection,
+                    const platform::Endpoint& peer) {
+    log_listener(
+        context, LogLevel::informational,
+        "Too many connections from " + platform::to_text(peer.address) + ", connection refused.");
+    refuse_busy(std::move(connection));
 }
 
 void hand_over(ServerContext& context, int index, platform::UniqueFd connection,
@@ -72,6 +82,9 @@ ListenerEnd accept_loop(ServerContext& context, platform::Acceptor& acceptor) {
         const int index = find_free_slot(context.slots);
         if (index < 0) {
             refuse_busy(std::move(connection));
+        } else if (address_at_limit(context.slots, peer.address,
+                                    context.config.max_clients_per_address)) {
+            refuse_crowded(context, std::move(connection), peer);
         } else {
             hand_over(context, index, std::move(connection), peer);
         }

@@ -1,6 +1,6 @@
 // Login protections against the real server: the failed-login log line, the delay of a
-// failed PASS, the failures a connection may make, and the start
-// refused for a bad value of their keys.
+// failed PASS, the failures a connection may make, the sessions per client address,
+// and the start refused for a bad value of their keys.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -17,6 +17,8 @@ namespace {
 const std::string kRefused = "421 Service not available, closing control connection.\r\n";
 const std::string kLoginFailed = "(127.0.0.1) Login failed for user 'JOHN'.\r\n";
 const std::string kTooMany = "(127.0.0.1) Too many failed logins, connection closed.\r\n";
+const std::string kCrowded =
+    "(Listener) Too many connections from 127.0.0.1, connection refused.\r\n";
 
 int count(const std::string& text, const std::string& part) {
     int n = 0;
@@ -146,6 +148,32 @@ TEST_F(LoginProtection, TheDelayEndsWithTheClientAndNeverHoldsUpTheStop) {
     ::kill(server_->pid(), SIGTERM);
     EXPECT_EQ(server_->wait_exit(), std::optional<int>(0));
 }
+
+TEST_F(LoginProtection, SessionsPerAddressAreCapped) {
+    start("MAX_CLIENTS_PER_ADDRESS=2\r\n");
+    auto first = connect();
+    auto second = connect();
+    FtpConnection refused(server_->port());
+    EXPECT_EQ(refused.reply(), kRefused);
+    EXPECT_TRUE(refused.closed_by_server());
+    // The cap is per address: another one still gets in.
+    FtpConnection other(server_->port(), "127.0.0.2");
+    ASSERT_TRUE(other.connected());
+    EXPECT_EQ(other.reply().substr(0, 4), "220-");
+    // A session that ends makes room for the next.
+    EXPECT_EQ(first->command("QUIT"), "221 Service closing control connection.\r\n");
+    EXPECT_TRUE(first->closed_by_server());
+    auto third = connect();
+    EXPECT_TRUE(third->login("john", "secret"));
+
+    const std::string text = log();
+    EXPECT_EQ(count(text, kCrowded), 1);
+    EXPECT_EQ(line_with(text, kCrowded)[0], ' ');
+    // The refused connection never took a slot.
+    EXPECT_EQ(count(text, "New incomming connection from 127.0.0.1\r\n"), 3);
+}
+// No cap (0, the default): Connections.ThirtyThirdIsRefusedAndFreedSlotsAreReusedLowestFirst
+// fills all 32 slots from 127.0.0.1.
 
 TEST(LoginProtectionKeys, BadValuesRefuseTheStartAndTheLimitsAreAccepted) {
     ProgramFolder folder;

@@ -1,5 +1,6 @@
 #include "test_server.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -232,6 +233,19 @@ FtpConnection::FtpConnection(int port)
 
 FtpConnection::FtpConnection(const platform::IpAddress& host, int port) {
     (void)platform::connect_tcp({host, static_cast<std::uint16_t>(port)}, 5000, fd_);
+}
+
+FtpConnection::FtpConnection(int port, const std::string& source_address) {
+    platform::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    if (::inet_pton(AF_INET, source_address.c_str(), &sa.sin_addr) != 1 ||
+        ::bind(fd.get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        return;
+    }
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sa.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) fd_ = std::move(fd);
 }
 
 void FtpConnection::send_raw(const std::string& bytes) {

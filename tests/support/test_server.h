@@ -104,6 +104,8 @@ class FtpConnection {
   public:
     explicit FtpConnection(int port);
     FtpConnection(const platform::IpAddress& host, int port);  // over IPv6 with ::1
+    // From another loopback address (such as 127.0.0.2) to 127.0.0.1.
+    FtpConnection(int port, const std::string& source_address);
     bool connected() const { return static_cast<bool>(fd_); }
     int fd() const { return fd_.get(); }
 
