@@ -150,7 +150,7 @@ TEST_F(LoginProtection, TheDelayEndsWithTheClientAndNeverHoldsUpTheStop) {
 }
 
 TEST_F(LoginProtection, SessionsPerAddressAreCapped) {
-    start("MAX_CLIENTS_PER_ADDRESS=2\r\n");
+    start("MAX_CLIENTS_PER_ADDRESS=2\r\nSYSTEM_ADDRESS6=::1\r\n");
     auto first = connect();
     auto second = connect();
     FtpConnection refused(server_->port());
@@ -160,6 +160,13 @@ TEST_F(LoginProtection, SessionsPerAddressAreCapped) {
     FtpConnection other(server_->port(), "127.0.0.2");
     ASSERT_TRUE(other.connected());
     EXPECT_EQ(other.reply().substr(0, 4), "220-");
+    // IPv6 clients are counted by their own addresses.
+    FtpConnection six(loopback6(), server_->port());
+    EXPECT_EQ(six.reply().substr(0, 4), "220-");
+    FtpConnection six_again(loopback6(), server_->port());
+    EXPECT_EQ(six_again.reply().substr(0, 4), "220-");
+    FtpConnection six_refused(loopback6(), server_->port());
+    EXPECT_EQ(six_refused.reply(), kRefused);
     // A session that ends makes room for the next.
     EXPECT_EQ(first->command("QUIT"), "221 Service closing control connection.\r\n");
     EXPECT_TRUE(first->closed_by_server());
@@ -168,6 +175,7 @@ TEST_F(LoginProtection, SessionsPerAddressAreCapped) {
 
     const std::string text = log();
     EXPECT_EQ(count(text, kCrowded), 1);
+    EXPECT_EQ(count(text, "(Listener) Too many connections from ::1, connection refused.\r\n"), 1);
     EXPECT_EQ(line_with(text, kCrowded)[0], ' ');
     // The refused connection never took a slot.
     EXPECT_EQ(count(text, "New incomming connection from 127.0.0.1\r\n"), 3);
