@@ -41,8 +41,8 @@ class Lftp : public InteropTest, public ::testing::WithParamInterface<LftpCase> 
                 "set net:max-retries 1; set net:timeout 10; set cmd:fail-exit yes; "
                 "set xfer:clobber on; set ftp:passive-mode ") +
             (GetParam().passive ? "on" : "off") + "; set ftp:use-mlsd " +
-            (GetParam().mlsd ? "on" : "off") + "; open -u " + login_name(user) + "," +
-            kPassword + " " + url("/") + "; " + commands;
+            (GetParam().mlsd ? "on" : "off") + "; open -u " + login_name(user) + "," + kPassword +
+            " " + url("/") + "; " + commands;
         return run_client({"lftp", "-c", script}, client_folder(), limit);
     }
     ClientResult lftp(const std::string& commands, std::chrono::seconds limit = 30s) {
