@@ -59,7 +59,7 @@ std::string status_text(Session& s) {
         text, sizeof text,
         "\r\nClient identity: %d.%d.%d.%d (%d).\r\nLogin user: %s.\r\nCurrent directory: %s\r\n",
         a[0], a[1], a[2], a[3], s.channel.data_port, s.login.user_name.c_str(),
-        s.login.current_directory.c_str());
+        s.client_path_of(s.login.current_directory).c_str());
     out += text;
     out += type_text(s) + type_addition(s);
     out += std::string("\r\nMode: ") +
