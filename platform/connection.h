@@ -38,6 +38,10 @@ class Connection {
     [[nodiscard]] virtual IoResult receive(char* buffer, std::size_t size) = 0;
     // Waits until something can be received; a negative timeout waits for ever.
     [[nodiscard]] virtual WaitResult wait_readable(int timeout_ms) = 0;
+    // Waits up to `timeout_ms` (>= 0) for the peer to close or the connection to fail;
+    // true when it did. Data arriving neither ends the wait nor is taken, so the lines
+    // a client sends meanwhile are still read afterwards.
+    [[nodiscard]] virtual bool wait_for_close(int timeout_ms) = 0;
     // The send limit in milliseconds; <= 0: none.
     virtual void set_send_limit(int timeout_ms) = 0;
     // Sends nothing more: after a timed-out send part of a line may have gone, and the
@@ -58,6 +62,7 @@ class SocketConnection final : public Connection {
     IoResult send_all(const char* data, std::size_t size) override;
     IoResult receive(char* buffer, std::size_t size) override;
     WaitResult wait_readable(int timeout_ms) override;
+    bool wait_for_close(int timeout_ms) override;
     void set_send_limit(int timeout_ms) override;
     void stop_sending() override;
     int zero_copy_socket() const override { return socket_.get(); }

@@ -95,8 +95,9 @@ struct FileInfo {
     bool exists = false;
     bool is_directory = false;
     bool is_regular = false;
-    bool is_link = false;    // only where the entry's own status was asked for
-    bool read_only = false;  // the owner-write bit is clear
+    bool is_link = false;           // only where the entry's own status was asked for
+    bool read_only = false;         // the owner-write bit is clear
+    std::uint32_t permissions = 0;  // the mode's permission bits (07777)
     std::int64_t size = 0;
     std::int64_t mtime = 0;
 };

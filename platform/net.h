@@ -34,6 +34,11 @@ struct IpAddress {
         for (int i = 0; i < 16; ++i) address.bytes[i] = octets[i];
         return address;
     }
+    [[nodiscard]] static IpAddress any6() {
+        IpAddress address;
+        address.v6 = true;
+        return address;
+    }
     [[nodiscard]] Ipv4Address v4() const { return {{bytes[0], bytes[1], bytes[2], bytes[3]}}; }
     [[nodiscard]] bool is_any() const {
         for (std::uint8_t b : bytes) {
@@ -76,26 +81,32 @@ enum class ListenStage { ok, create, bind, listen };
 
 enum class AcceptStatus { accepted, retry, closed, failed };
 
-// A listening socket (TCP or local) that another thread may close while one thread
-// waits in accept. The socket must be non-blocking.
+// Listening sockets (TCP or local; at most kMaxListening, such as an IPv4 and an IPv6
+// one) that another thread may close while one thread waits in accept on all of them.
+// The sockets must be non-blocking.
 class Acceptor {
   public:
+    static constexpr std::size_t kMaxListening = 2;
+
     explicit Acceptor(UniqueFd listening);
+    Acceptor(UniqueFd first, UniqueFd second);  // an invalid second: one socket
     Acceptor(const Acceptor&) = delete;
     Acceptor& operator=(const Acceptor&) = delete;
 
-    // Waits for a connection. `retry` means a failure that concerns one connection
-    // only (the caller accepts again); `failed` an error of the listening socket.
-    // The listening thread only.
+    // Waits for a connection on any of the sockets. `retry` means a failure that
+    // concerns one connection only (the caller accepts again); `failed` an error of a
+    // listening socket. The listening thread only.
     AcceptStatus accept(UniqueFd& connection, Endpoint* peer, int& error);
 
-    // Any thread: closes the listening socket now and wakes a waiting accept.
+    // Any thread: closes the listening sockets now and wakes a waiting accept.
     void close();
 
   private:
     std::mutex mutex_;
-    UniqueFd socket_;
-    const int socket_number_;  // for poll outside the lock; `closed_` decides
+    UniqueFd sockets_[kMaxListening];
+    int socket_numbers_[kMaxListening] = {-1, -1};  // for poll outside the lock; `closed_` decides
+    std::size_t count_ = 0;
+    std::size_t next_ = 0;  // the socket served first next time, so none is starved
     UniqueFd wake_;
     bool closed_ = false;
 };

@@ -13,6 +13,8 @@ cd "$(dirname "$0")/.."
 scripts/bootstrap.sh
 
 jobs=$(nproc)
+# Each stage's header says when it began, so a slow stage shows in the log.
+stage() { echo "== $1 == (${SECONDS} s into the run)"; }
 # configure_and_build DIR [cmake options...] [-- targets...]
 configure_and_build() {
     local dir=$1
@@ -29,33 +31,38 @@ configure_and_build() {
     fi
 }
 
-echo "== formatting (clang-format) =="
+stage "formatting (clang-format)"
 # Fails before any build, so a formatting slip costs seconds, not the whole suite.
 git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run -Werror
 
-echo "== plain build =="
+stage "plain build"
 configure_and_build build -DKESTO_BUILD_TESTS=ON
-echo "== clang-tidy (checks in .clang-tidy) =="
+stage "clang-tidy (checks in .clang-tidy)"
 # The project's own sources from the plain build's compile commands; the GCC-only
 # warning options there are unknown to clang, hence -Wno-unknown-warning-option.
 run-clang-tidy -p build -j "$jobs" -quiet -extra-arg=-Wno-unknown-warning-option \
     "^$PWD/(base|platform|profile|settings|common|tools|manager|colophon|wayfinder|server|bench)/" >build/clang-tidy.log 2>&1 ||
     { grep -E "warning:|error:" build/clang-tidy.log || tail -n 40 build/clang-tidy.log; exit 1; }
+stage "plain tests"
 ctest --test-dir build --output-on-failure -j "$jobs"
 
-echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
+stage "AddressSanitizer + UndefinedBehaviorSanitizer build"
 configure_and_build build-asan -DKESTO_BUILD_TESTS=ON -DKESTO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+stage "AddressSanitizer + UndefinedBehaviorSanitizer tests"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
     ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
-echo "== ThreadSanitizer build (integration tests) =="
+stage "ThreadSanitizer build (integration tests)"
 # Only what the integration tests run: the installed program folder and their executable.
 configure_and_build build-tsan -DKESTO_BUILD_TESTS=ON -DKESTO_TSAN=ON -DKESTO_BUILD_GUI=OFF \
     -- kftpd kesto_catalogues integration_tests
+stage "ThreadSanitizer tests"
 TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L integration
 
-echo "== fuzz targets (time-boxed) =="
+stage "fuzz targets (time-boxed)"
 CC=clang CXX=clang++ configure_and_build build-fuzz -DKESTO_BUILD_TESTS=OFF -DKESTO_FUZZ=ON -DKESTO_BUILD_GUI=OFF \
     -DKESTO_FUZZ_SECONDS="${KESTO_FUZZ_SECONDS:-10}" -- fuzz_targets
+stage "fuzz runs"
 ctest --test-dir build-fuzz --output-on-failure -j "$jobs"
+stage "done"

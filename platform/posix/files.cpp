@@ -51,6 +51,7 @@ FileInfo info_from(const struct stat& st) {
     info.is_regular = S_ISREG(st.st_mode);
     info.is_link = S_ISLNK(st.st_mode);
     info.read_only = (st.st_mode & S_IWUSR) == 0;
+    info.permissions = static_cast<std::uint32_t>(st.st_mode & 07777);
     info.size = static_cast<std::int64_t>(st.st_size);
     info.mtime = static_cast<std::int64_t>(st.st_mtime);
     return info;

@@ -157,28 +157,44 @@ ListenStage listen_tcp(const Endpoint& local, int backlog, UniqueFd& out, int& e
     return ListenStage::ok;
 }
 
-Acceptor::Acceptor(UniqueFd listening)
-    : socket_(std::move(listening)),
-      socket_number_(socket_.get()),
-      wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+Acceptor::Acceptor(UniqueFd listening) : Acceptor(std::move(listening), UniqueFd()) {}
+
+Acceptor::Acceptor(UniqueFd first, UniqueFd second)
+    : wake_(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
+    for (UniqueFd* socket : {&first, &second}) {
+        if (!*socket) continue;
+        socket_numbers_[count_] = socket->get();
+        sockets_[count_++] = std::move(*socket);
+    }
+}
 
 AcceptStatus Acceptor::accept(UniqueFd& connection, Endpoint* peer, int& error) {
     for (;;) {
-        pollfd fds[2] = {{socket_number_, POLLIN, 0}, {wake_.get(), POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 && errno != EINTR) return error = errno, AcceptStatus::failed;
+        pollfd fds[kMaxListening + 1] = {};
+        fds[0] = {wake_.get(), POLLIN, 0};
+        for (std::size_t i = 0; i < count_; ++i) fds[i + 1] = {socket_numbers_[i], POLLIN, 0};
+        if (::poll(fds, static_cast<nfds_t>(count_ + 1), -1) < 0 && errno != EINTR) {
+            return error = errno, AcceptStatus::failed;
+        }
         std::lock_guard lock(mutex_);
         if (closed_) return AcceptStatus::closed;
-        sockaddr_storage sa{};
-        socklen_t len = sizeof sa;
-        int fd = ::accept4(socket_.get(), reinterpret_cast<sockaddr*>(&sa), &len, SOCK_CLOEXEC);
-        if (fd >= 0) {
-            connection.reset(fd);
-            if (peer != nullptr) *peer = from_sockaddr(sa);
-            return AcceptStatus::accepted;
+        for (std::size_t n = 0; n < count_; ++n) {
+            const std::size_t i = (next_ + n) % count_;
+            if ((fds[i + 1].revents & (POLLIN | POLLERR | POLLHUP)) == 0) continue;
+            next_ = (i + 1) % count_;
+            sockaddr_storage sa{};
+            socklen_t len = sizeof sa;
+            const int fd =
+                ::accept4(sockets_[i].get(), reinterpret_cast<sockaddr*>(&sa), &len, SOCK_CLOEXEC);
+            if (fd >= 0) {
+                connection.reset(fd);
+                if (peer != nullptr) *peer = from_sockaddr(sa);
+                return AcceptStatus::accepted;
+            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
+            error = errno;
+            return is_per_connection_error(error) ? AcceptStatus::retry : AcceptStatus::failed;
         }
-        if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) continue;
-        error = errno;
-        return is_per_connection_error(error) ? AcceptStatus::retry : AcceptStatus::failed;
     }
 }
 
@@ -186,7 +202,7 @@ void Acceptor::close() {
     std::lock_guard lock(mutex_);
     if (closed_) return;
     closed_ = true;
-    socket_.reset();
+    for (UniqueFd& socket : sockets_) socket.reset();
     const std::uint64_t one = 1;
     (void)!::write(wake_.get(), &one, sizeof one);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "server/formats/extended_address.h"
 #include "server/protocol/commands.h"
 #include "server/protocol/replies.h"
 
@@ -48,10 +49,13 @@ bool accept_passive(Session& s, platform::UniqueFd& data) {
 }
 
 bool connect_active(Session& s, platform::UniqueFd& data) {
-    const std::uint16_t control_port = s.context.config.port;
+    const ServerConfig& config = s.context.config;
+    const std::uint16_t control_port = config.port;
+    const platform::IpAddress from =
+        s.peer.address.v6 ? config.bind_address6.value_or(platform::IpAddress::any6())
+                          : platform::IpAddress(config.bind_address);
     const platform::Endpoint local{
-        s.context.config.bind_address,
-        static_cast<std::uint16_t>(control_port > 0 ? control_port - 1 : 0)};
+        from, static_cast<std::uint16_t>(control_port > 0 ? control_port - 1 : 0)};
     // Always the client's own address, whatever PORT said: no bounce attacks.
     const platform::Endpoint remote{s.peer.address, s.channel.data_port};
     const platform::DataResult r = platform::connect_data(local, remote, data_timeout_ms(s), data);
@@ -62,7 +66,9 @@ bool connect_active(Session& s, platform::UniqueFd& data) {
 }  // namespace
 
 platform::IpAddress passive_address(const Session& s) {
-    const platform::Ipv4Address configured = s.context.config.bind_address;
+    const ServerConfig& config = s.context.config;
+    if (config.passive_address) return *config.passive_address;
+    const platform::Ipv4Address configured = config.bind_address;
     return configured.is_any() ? s.control.local_address() : configured;
 }
 
@@ -90,7 +96,52 @@ void leave_passive_mode(Session& s) {
     s.channel.passive_pending = false;
 }
 
+namespace {
+
+// PORT and PASV carry IPv4 addresses only; after EPSV ALL the client promised to use
+// EPSV alone. False after answering.
+bool takes_classic_command(Session& s) {
+    if (s.channel.extended_only) {
+        s.reply(kBadSequence);
+        return false;
+    }
+    if (s.peer.address.v6) {
+        s.reply(kUseFamily2);
+        return false;
+    }
+    return true;
+}
+
+// Sets the next data connection to go to the client's `port`.
+void choose_active(Session& s, std::uint16_t port) {
+    s.channel.data_port = port;
+    // The client now expects the server to connect: a pending passive socket is dropped.
+    leave_passive_mode(s);
+    s.reply(kCommandOkay);
+}
+
+// A passive socket on the address the client reached, in the configured port range.
+// False after answering 425.
+bool open_passive_socket(Session& s) {
+    leave_passive_mode(s);
+    std::uint16_t port = 0;
+    // Only where the client reached the server: not on every interface of the machine.
+    const platform::DataResult r = platform::listen_passive(
+        s.control.local_address(), s.context.config.passive_ports, s.channel.passive_socket, port);
+    if (r.stage != platform::DataStage::ok) {
+        if (r.stage != platform::DataStage::create)
+            log_data_failure(s, "CCS", "Socket receive error:", r);
+        s.reply(kCannotOpenData);
+        return false;
+    }
+    s.channel.passive_port = port;
+    return true;
+}
+
+}  // namespace
+
 void cmd_port(Session& s, std::string_view argument) {
+    if (!takes_classic_command(s)) return;
     if (std::count(argument.begin(), argument.end(), ',') != 5) {
         s.reply(kBadParameters);
         return;
@@ -103,11 +154,9 @@ void cmd_port(Session& s, std::string_view argument) {
         return;
     }
     // The host part is checked for form only: data goes to the client's own address.
-    s.channel.data_port = static_cast<std::uint16_t>(
-        (static_cast<unsigned>(n[4]) * 256u + static_cast<unsigned>(n[5])) & 0xFFFFu);
-    // The client now expects the server to connect: a pending passive socket is dropped.
-    leave_passive_mode(s);
-    s.reply(kCommandOkay);
+    choose_active(
+        s, static_cast<std::uint16_t>(
+               (static_cast<unsigned>(n[4]) * 256u + static_cast<unsigned>(n[5])) & 0xFFFFu));
 }
 
 void cmd_pasv(Session& s, std::string_view rest) {
@@ -115,36 +164,55 @@ void cmd_pasv(Session& s, std::string_view rest) {
         s.reply(kBadParameters);
         return;
     }
-    leave_passive_mode(s);
-    std::uint16_t port = 0;
-    // Only where the client reached the server: not on every interface of the machine.
-    const platform::DataResult r = platform::listen_passive(
-        s.control.local_address(), s.context.config.passive_ports, s.channel.passive_socket, port);
-    if (r.stage != platform::DataStage::ok) {
-        if (r.stage != platform::DataStage::create)
-            log_data_failure(s, "CCS", "Socket receive error:", r);
-        s.reply(kCannotOpenData);
-        return;
-    }
+    if (!takes_classic_command(s) || !open_passive_socket(s)) return;
     const auto& a = passive_address(s).v4().octets;
+    const std::uint16_t port = s.channel.passive_port;
     char text[80];
     std::snprintf(text, sizeof text, "Entering Passive Mode (%d,%d,%d,%d,%d,%d).", a[0], a[1], a[2],
                   a[3], port >> 8, port & 0xFF);
     s.reply(227, text);
-    s.channel.passive_port = port;
     s.channel.passive_pending = true;
 }
 
-}  // namespace kesto::server
-
-namespace kesto::server {
-
-void cmd_epsv(Session& s, std::string_view) {
-    s.reply(kNotImplemented);
+void cmd_epsv(Session& s, std::string_view rest) {
+    if (rest == " ALL") {
+        s.channel.extended_only = true;
+        s.reply(kCommandOkay);
+        return;
+    }
+    const std::string_view family = s.peer.address.v6 ? " 2" : " 1";
+    if (!rest.empty() && rest != family) {
+        s.reply(s.peer.address.v6 ? kUseFamily2 : kUseFamily1);
+        return;
+    }
+    if (!open_passive_socket(s)) return;
+    const std::string text =
+        "Entering Extended Passive Mode (|||" + std::to_string(s.channel.passive_port) + "|)";
+    s.reply(229, text);
+    s.channel.passive_pending = true;
 }
 
-void cmd_eprt(Session& s, std::string_view) {
-    s.reply(kNotImplemented);
+void cmd_eprt(Session& s, std::string_view argument) {
+    if (s.channel.extended_only) {
+        s.reply(kBadSequence);
+        return;
+    }
+    const std::optional<ExtendedAddress> target = parse_extended_address(argument);
+    if (!target) {
+        s.reply(kBadParameters);
+        return;
+    }
+    if (!target->family_known || target->endpoint.address.v6 != s.peer.address.v6) {
+        s.reply(s.peer.address.v6 ? kUseFamily2 : kUseFamily1);
+        return;
+    }
+    // Data goes only to the client itself: no third host (FTP bounce). The unspecified
+    // address ("::", which lftp sends) names no host and means the client too.
+    if (!(target->endpoint.address == s.peer.address) && !target->endpoint.address.is_any()) {
+        s.reply(kNotForParameter);
+        return;
+    }
+    choose_active(s, target->endpoint.port);
 }
 
 }  // namespace kesto::server

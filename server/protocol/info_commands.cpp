@@ -53,13 +53,11 @@ const char* pick(int value, const char* one, const char* two, const char* three)
 
 std::string status_text(Session& s) {
     char text[1024];
-    const auto& a = s.peer.address.v4().octets;
     std::string out = "\r\n" + std::string(kServerName) + "\r\n";
-    std::snprintf(
-        text, sizeof text,
-        "\r\nClient identity: %d.%d.%d.%d (%d).\r\nLogin user: %s.\r\nCurrent directory: %s\r\n",
-        a[0], a[1], a[2], a[3], s.channel.data_port, s.login.user_name.c_str(),
-        s.client_path_of(s.login.current_directory).c_str());
+    std::snprintf(text, sizeof text,
+                  "\r\nClient identity: %s (%d).\r\nLogin user: %s.\r\nCurrent directory: %s\r\n",
+                  platform::to_text(s.peer.address).c_str(), s.channel.data_port,
+                  s.login.user_name.c_str(), s.client_path_of(s.login.current_directory).c_str());
     out += text;
     out += type_text(s) + type_addition(s);
     out += std::string("\r\nMode: ") +

@@ -7,6 +7,7 @@
 
 #include "platform/errors.h"
 #include "platform/process.h"
+#include "server/protocol/address_sessions.h"
 #include "server/protocol/session.h"
 
 namespace kesto::server {
@@ -32,6 +33,15 @@ int find_free_slot(const ClientSlots& slots) {
 
 void refuse_busy(platform::UniqueFd connection) {
     (void)platform::send_all(connection.get(), kBusyReply.data(), kBusyReply.size());
+}
+
+// MAX_CLIENTS_PER_ADDRESS: refused like a connection that finds every slot taken.
+void refuse_crowded(const ServerContext& context, platform::UniqueFd connection,
+                    const platform::Endpoint& peer) {
+    log_listener(
+        context, LogLevel::informational,
+        "Too many connections from " + platform::to_text(peer.address) + ", connection refused.");
+    refuse_busy(std::move(connection));
 }
 
 void hand_over(ServerContext& context, int index, platform::UniqueFd connection,
@@ -72,6 +82,9 @@ ListenerEnd accept_loop(ServerContext& context, platform::Acceptor& acceptor) {
         const int index = find_free_slot(context.slots);
         if (index < 0) {
             refuse_busy(std::move(connection));
+        } else if (address_at_limit(context.slots, peer.address,
+                                    context.config.max_clients_per_address)) {
+            refuse_crowded(context, std::move(connection), peer);
         } else {
             hand_over(context, index, std::move(connection), peer);
         }
@@ -109,20 +122,37 @@ void ListenerStop::stop() {
     if (acceptor_ != nullptr) acceptor_->close();
 }
 
-ListenerEnd run_listener(ServerContext& context, int backlog, ListenerStop& stop) {
-    platform::UniqueFd socket;
+namespace {
+
+// Opens one listening socket and logs where it listens; false after logging why not.
+bool open_listening(ServerContext& context, const platform::Endpoint& local, int backlog,
+                    platform::UniqueFd& socket) {
     int error = 0;
-    const platform::Endpoint local{context.config.bind_address, context.config.port};
     const platform::ListenStage stage = platform::listen_tcp(local, backlog, socket, error);
     if (stage != platform::ListenStage::ok) {
         log_listener(context, LogLevel::fatal, listen_failure_text(stage));
         log_listener(context, LogLevel::fatal, "Listener terminated.");
+        return false;
+    }
+    log_listener(context, LogLevel::informational,
+                 "Listener started, listing on IP " + platform::to_text(local.address));
+    return true;
+}
+
+}  // namespace
+
+ListenerEnd run_listener(ServerContext& context, int backlog, ListenerStop& stop) {
+    const ServerConfig& config = context.config;
+    platform::UniqueFd socket;
+    if (!open_listening(context, {config.bind_address, config.port}, backlog, socket))
+        return ListenerEnd::failed;
+    // IPv6 clients come in on a listener of their own; both share the client slots.
+    platform::UniqueFd socket6;
+    if (config.bind_address6 &&
+        !open_listening(context, {*config.bind_address6, config.port}, backlog, socket6)) {
         return ListenerEnd::failed;
     }
-    log_listener(
-        context, LogLevel::informational,
-        "Listener started, listing on IP " + platform::to_text(context.config.bind_address));
-    platform::Acceptor acceptor(std::move(socket));
+    platform::Acceptor acceptor(std::move(socket), std::move(socket6));
     if (!stop.attach(&acceptor)) return ListenerEnd::stopped;
     const ListenerEnd end = accept_loop(context, acceptor);
     stop.detach();

@@ -60,8 +60,22 @@ platform::FileInfo entry_info(const ListingTarget& target, const std::string& na
 }
 
 std::vector<formats::DirEntry> search(const ListingTarget& target, int& error) {
-    std::vector<std::string> names;
     std::vector<formats::DirEntry> entries;
+    for (FolderEntry& found : read_listing_folder(target, error)) {
+        const platform::FileInfo& info = found.info;
+        // A folder has no size of its own in a Windows directory search.
+        const std::int64_t size = info.is_directory ? 0 : info.size;
+        entries.push_back(
+            {std::move(found.name), info.is_directory, info.read_only, size, info.mtime});
+    }
+    return entries;
+}
+
+}  // namespace
+
+std::vector<FolderEntry> read_listing_folder(const ListingTarget& target, int& error) {
+    std::vector<std::string> names;
+    std::vector<FolderEntry> entries;
     error = target.folder ? platform::read_folder(target.folder.get(), names) : target.open_error;
     if (error != 0) return entries;
     std::erase_if(names, [&](const std::string& name) {
@@ -69,16 +83,13 @@ std::vector<formats::DirEntry> search(const ListingTarget& target, int& error) {
                (name == ".." && target.path == "/");
     });
     formats::sort_in_search_order(names);
+    entries.reserve(names.size());
     for (std::string& name : names) {
         const platform::FileInfo info = entry_info(target, name);
-        // A folder has no size of its own in a Windows directory search.
-        const std::int64_t size = info.is_directory ? 0 : info.size;
-        entries.push_back({std::move(name), info.is_directory, info.read_only, size, info.mtime});
+        entries.push_back({std::move(name), info});
     }
     return entries;
 }
-
-}  // namespace
 
 bool prepare_listing(Session& s, std::string_view argument, ListingTarget& target) {
     bool names_folder = false;
@@ -129,6 +140,19 @@ ListingResult list_directory(const LogPoster& log, platform::Connection& connect
     }
     if (!out.add(writer.finish()) || !out.flush()) return ListingResult::cut;
     return ListingResult::sent;
+}
+
+ListingResult send_folder_lines(const LogPoster& log, platform::Connection& connection,
+                                const ListingTarget& target, const FolderLine& line_of) {
+    int error = 0;
+    const std::vector<FolderEntry> entries = read_listing_folder(target, error);
+    if (error != 0) return ListingResult::failed;
+    BlockSender out(log, connection);
+    for (const FolderEntry& entry : entries) {
+        const std::string line = line_of(entry);
+        if (!line.empty() && !out.add(line)) return ListingResult::cut;
+    }
+    return out.flush() ? ListingResult::sent : ListingResult::cut;
 }
 
 }  // namespace kesto::server

@@ -2,8 +2,10 @@
 // list_directory: a path or pattern searched as a Windows directory search does, its
 // entries formatted in a listing emulation and written to a connection.
 
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "server/formats/listing_format.h"
 #include "server/formats/wildcard.h"
@@ -38,5 +40,23 @@ enum class ListingResult {
 [[nodiscard]] ListingResult list_directory(const LogPoster& log, platform::Connection& connection,
                                            formats::SystemType system, formats::ListingKind kind,
                                            const ListingTarget& target, RepresentationType type);
+
+// One entry of a listing's folder, with the status the listings show for it.
+struct FolderEntry {
+    std::string name;
+    platform::FileInfo info;
+};
+
+// The entries of the target's folder that match its pattern, in search order, each
+// examined once; `error` is 0 or the errno of reading the folder.
+[[nodiscard]] std::vector<FolderEntry> read_listing_folder(const ListingTarget& target, int& error);
+
+// Writes one text per entry of the target's folder, as `line_of` makes it (an empty text
+// sends nothing), gathered into blocks as the listings are.
+using FolderLine = std::function<std::string(const FolderEntry&)>;
+[[nodiscard]] ListingResult send_folder_lines(const LogPoster& log,
+                                              platform::Connection& connection,
+                                              const ListingTarget& target,
+                                              const FolderLine& line_of);
 
 }  // namespace kesto::server

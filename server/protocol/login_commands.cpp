@@ -6,6 +6,7 @@
 #include "server/protocol/commands.h"
 #include "server/protocol/data_connection.h"
 #include "server/protocol/limits.h"
+#include "server/protocol/login_guard.h"
 #include "server/protocol/replies.h"
 
 namespace kesto::server {
@@ -84,7 +85,7 @@ void cmd_pass(Session& s, std::string_view password) {
     }
     if (!equal_ignoring_case(s.login.user_name, account.name) ||
         !equal_ignoring_case(s.login.password, account.password)) {
-        s.reply(kServiceNotAvailable);
+        refuse_login(s);
         return;
     }
     // Only now: before the password matched, no reply may tell what the account allows.

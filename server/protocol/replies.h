@@ -41,6 +41,9 @@ inline constexpr Reply kNotImplemented{502, "Command not implemented."};
 inline constexpr Reply kBadSequence{503, "Bad sequence of commands."};
 inline constexpr Reply kNotForParameter{504, "Command not implemented for that parameter."};
 inline constexpr Reply kAccessDenied{521, "Access denied."};
+// RFC 2428: the address family of a data connection must be that of the control connection.
+inline constexpr Reply kUseFamily1{522, "Network protocol not supported, use (1)"};
+inline constexpr Reply kUseFamily2{522, "Network protocol not supported, use (2)"};
 inline constexpr Reply kNotLoggedIn{530, "Not logged in."};
 inline constexpr Reply kUserAccessDenied{530, "User access denied."};
 inline constexpr Reply kNotTaken{550, "Requested action not taken."};

@@ -1,6 +1,5 @@
 #include "server/protocol/session.h"
 
-#include <algorithm>
 #include <memory>
 #include <string>
 
@@ -62,9 +61,10 @@ void run_command_loop(Session& s) {
     }
 }
 
+// The peer and its text stay until the listener fills the slot again: the listener
+// reads them of every slot in use (the sessions per address), so the session must not
+// write them while its flag is still set.
 void free_slot(ClientSlot& slot) {
-    slot.peer = {};
-    std::fill(std::begin(slot.address_text), std::end(slot.address_text), '\0');
     slot.in_use.store(0, std::memory_order_release);
 }
 

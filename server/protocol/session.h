@@ -10,6 +10,7 @@
 #include "platform/files.h"
 #include "platform/unique_fd.h"
 #include "server/formats/listing_format.h"
+#include "server/formats/machine_facts.h"
 #include "server/protocol/replies.h"
 #include "server/protocol/server_context.h"
 #include "server/protocol/transfer_engine.h"
@@ -31,13 +32,14 @@ struct SessionLogin {
     platform::Entry rename_source;  // what RNFR resolved, used as it is by RNTO
 };
 
-// TYPE, its format, STRU, MODE and REST.
+// TYPE, its format, STRU, MODE and REST, and the facts OPTS MLST selected.
 struct TransferSettings {
     RepresentationType type = RepresentationType::ASCII;
     int format_control = 1;
     int structure = 1;
     int transfer_mode = 1;
     std::int64_t restart_offset = 0;
+    formats::FactSet listing_facts = formats::FactSet::all();  // of MLSD and MLST
 };
 
 // How the next data connection is made: PORT's port or a pending passive socket.
@@ -46,6 +48,7 @@ struct DataChannel {
     bool passive_pending = false;
     platform::UniqueFd passive_socket;
     std::uint16_t passive_port = 0;
+    bool extended_only = false;  // after EPSV ALL: PORT, PASV and EPRT are refused
 };
 
 struct Session {
@@ -78,6 +81,9 @@ struct Session {
     const std::string tag;  // the client's address text
 
     SessionLogin login;
+    // Failed PASS commands on this connection; USER, REIN and a login leave it, so that
+    // none of them buys a client a fresh set of guesses.
+    int failed_logins = 0;
     TransferSettings transfer;
     DataChannel channel;
     bool close_requested = false;

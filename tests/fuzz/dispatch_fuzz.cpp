@@ -53,7 +53,8 @@ World& world() {
 }
 
 bool waits_or_ends(const std::string& line) {
-    for (const char* word : {"QUIT", "REIN", "RETR", "STOR", "STOU", "APPE", "LIST", "NLST"}) {
+    for (const char* word :
+         {"QUIT", "REIN", "RETR", "STOR", "STOU", "APPE", "LIST", "NLST", "MLSD"}) {
         if (line.starts_with(word)) return true;
     }
     return false;

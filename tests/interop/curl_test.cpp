@@ -1,5 +1,6 @@
 // curl against kftpd: listings, downloads, uploads, resume, append, folder creation and
-// quoted commands, in passive and active mode, for open, confined and read-only accounts.
+// quoted commands, in passive and active mode (EPSV/EPRT as curl prefers them, PASV/PORT
+// as older clients send them, and over IPv6), for open, confined and read-only accounts.
 // Every curl run is a process of its own: curl stalls when it reuses an FTP connection.
 #include "interop_support.h"
 
@@ -12,15 +13,22 @@ namespace {
 struct CurlMode {
     const char* name;
     std::vector<std::string> args;
-    bool passive;
+    const char* command;  // what opens its data connections
+    bool ipv6 = false;
 };
 
 std::ostream& operator<<(std::ostream& out, const CurlMode& mode) {
     return out << mode.name;
 }
 
-const CurlMode kPassive{"Passive", {}, true};
-const CurlMode kActive{"Active", {"--ftp-port", "127.0.0.1"}, false};
+// curl's defaults are EPSV and EPRT; older clients' PASV and PORT are asked for.
+const CurlMode kPassive{"Passive", {}, "EPSV"};
+const CurlMode kPassiveClassic{"PassiveClassic", {"--disable-epsv"}, "PASV"};
+const CurlMode kActive{"Active", {"--ftp-port", "127.0.0.1"}, "EPRT"};
+const CurlMode kActiveClassic{
+    "ActiveClassic", {"--ftp-port", "127.0.0.1", "--disable-eprt"}, "PORT"};
+const CurlMode kIpv6Passive{"Ipv6Passive", {}, "EPSV", true};
+const CurlMode kIpv6Active{"Ipv6Active", {"--ftp-port", "::1"}, "EPRT", true};
 
 class Curl : public InteropTest, public ::testing::WithParamInterface<CurlMode> {
   protected:
@@ -37,6 +45,9 @@ class Curl : public InteropTest, public ::testing::WithParamInterface<CurlMode> 
         return run_client(argv, client_folder(), 30s);
     }
     fs::path local(const std::string& name) const { return client_folder() / name; }
+    std::string url(const std::string& path = "/") const {
+        return GetParam().ipv6 ? url6(path) : InteropTest::url(path);
+    }
 
     // A run that the server refuses with `reply`: curl fails with `curl_status`, and the
     // server's trace shows the reply. (curl 7.88 in active mode reports a refused transfer
@@ -49,7 +60,7 @@ class Curl : public InteropTest, public ::testing::WithParamInterface<CurlMode> 
         EXPECT_TRUE(reply_logged_after(reply, before)) << reply << "\n" << r.describe();
     }
 
-    void expect_mode_was_used() const { expect_data_connections(GetParam().passive); }
+    void expect_mode_was_used() const { expect_data_connections(std::string(GetParam().command)); }
 };
 
 }  // namespace
@@ -240,5 +251,7 @@ TEST_P(Curl, ReadOnlyAccountCannotChangeAnything) {
     expect_mode_was_used();
 }
 
-INSTANTIATE_TEST_SUITE_P(Interop, Curl, ::testing::Values(kPassive, kActive),
+INSTANTIATE_TEST_SUITE_P(Interop, Curl,
+                         ::testing::Values(kPassive, kPassiveClassic, kActive, kActiveClassic,
+                                           kIpv6Passive, kIpv6Active),
                          [](const auto& p) { return std::string(p.param.name); });

@@ -2,7 +2,7 @@
 """Drives kftpd with Python's ftplib for the interop tests.
 
 Usage: ftplib_client.py SCENARIO --port P --user U --password W --root DIR [--outside DIR]
-                        [--active] [--path PATH]
+                        [--active] [--path PATH] [--read-only]
 
 Each scenario checks what the server did against the files below --root (the account's
 folder as the server sees it) and prints "OK" at the end; a failed check prints
@@ -352,9 +352,70 @@ def scenario_readonly(f, args):
     f.quit()
 
 
+def expected_facts(path, read_only, listed=False):
+    """The facts the server gives for `path`, from the file's own status."""
+    st = os.stat(path)
+    writable = bool(st.st_mode & 0o200) and not read_only
+    facts = {
+        "modify": time.strftime("%Y%m%d%H%M%S", time.gmtime(st.st_mtime)),
+        "unix.mode": "%04o" % (st.st_mode & 0o7777),
+    }
+    if os.path.isdir(path):
+        facts["type"] = "cdir" if listed else "dir"
+        facts["perm"] = "e" + ("l" if st.st_mode & 0o400 else "") + ("cmpdf" if writable else "")
+    else:
+        facts["type"] = "file"
+        facts["size"] = str(st.st_size)
+        facts["perm"] = ("r" if st.st_mode & 0o400 else "") + ("wadf" if writable else "")
+    return facts
+
+
+def scenario_mlsd(f, args):
+    """FEAT, MLSD and MLST as ftplib reads them, every fact checked against the disk."""
+    root = args.root
+    folder = os.path.join(root, args.path)
+    feat = f.sendcmd("FEAT")
+    check(" MLST type*;size*;modify*;perm*;unix.mode*;" in feat.splitlines(), f"FEAT {feat!r}")
+    check(f.sendcmd("OPTS UTF8 ON").startswith("200"), "OPTS UTF8 ON")
+
+    listed = {name: facts for name, facts in f.mlsd(args.path)}
+    # ftplib decodes as latin-1: the bytes of each name, compared with the disk's.
+    on_disk = sorted(os.listdir(os.fsencode(folder)))
+    check(sorted(n.encode("latin-1") for n in listed if n != ".") == on_disk,
+          f"MLSD names {sorted(listed)!r} != {on_disk!r}")
+    check(listed.pop(".") == expected_facts(folder, args.read_only, listed=True), "cdir facts")
+    for name, facts in listed.items():
+        path = os.path.join(os.fsencode(folder), name.encode("latin-1"))
+        want = expected_facts(path, args.read_only)
+        check(facts == want, f"MLSD facts of {name!r}: {facts!r} != {want!r}")
+        if args.read_only:
+            check(set(facts["perm"]) <= set("rel"), f"read-only perm of {name!r}")
+
+    # ftplib selects facts with OPTS MLST before its MLSD.
+    for name, facts in f.mlsd(args.path, facts=["type", "size"]):
+        keys = {"type", "size"} if facts["type"] == "file" else {"type"}
+        check(set(facts) == keys, f"selected facts of {name!r}: {facts!r}")
+
+    # MLST keeps that selection; it names the entry by its full path, as found on disk.
+    for name, listed_facts in listed.items():
+        reply = f.sendcmd(f"MLST {args.path}/{name}").splitlines()
+        shown = os.fsencode(folder).decode("latin-1") + "/" + name
+        check(len(reply) == 3 and reply[0] == f"250-Listing {shown}" and reply[2] == "250 End",
+              f"MLST {name!r}: {reply!r}")
+        facts_text, _, path = reply[1][1:].partition(" ")
+        check(path == shown, f"MLST path {path!r}")
+        want = {"type": listed_facts["type"]}
+        if "size" in listed_facts:
+            want["size"] = listed_facts["size"]
+        check(dict(fact.split("=", 1) for fact in facts_text[:-1].split(";")) == want,
+              f"MLST facts {facts_text!r}")
+    f.quit()
+
+
 SCENARIOS = {
     "commands": scenario_commands,
     "listing": scenario_listing,
+    "mlsd": scenario_mlsd,
     "transfers": scenario_transfers,
     "confined": scenario_confined,
     "readonly": scenario_readonly,
@@ -371,6 +432,7 @@ def main():
     parser.add_argument("--outside")
     parser.add_argument("--path", default="")
     parser.add_argument("--active", action="store_true")
+    parser.add_argument("--read-only", action="store_true")
     args = parser.parse_args()
     try:
         f = connect(args)

@@ -1,6 +1,7 @@
 // Python's ftplib against kftpd (the client side is ftplib_client.py): every command of the
 // HELP list, resumed transfers, SIZE/MDTM, type E, the four listing forms as ftplib
-// receives them, and confined and read-only accounts, in passive and active mode.
+// receives them, MLSD and MLST facts, and confined and read-only accounts, in passive and
+// active mode.
 #include "interop_support.h"
 
 using namespace kesto::interop;
@@ -85,6 +86,26 @@ TEST_P(Ftplib, ReadOnlyAccountIsRefusedEveryChange) {
     EXPECT_EQ(r.exit_status, 0) << r.describe();
     EXPECT_EQ(r.out, "OK\n") << r.describe();
     EXPECT_EQ(read_file(files() / "A.NC"), pattern_bytes(2500, 4));
+    expect_data_connections(!GetParam().active);
+}
+
+TEST_P(Ftplib, MlsdAndMlstFactsMatchTheFiles) {
+    const fs::path folder = files() / "LISTING";
+    fs::create_directories(folder / "PROGRAMS");
+    write_file(folder / "PART1.NC", pattern_bytes(1234, 5));
+    write_file(folder / "SETUP.BAT", pattern_bytes(987, 6));
+    write_file(folder / "Grüße 数据.nc", pattern_bytes(77, 7));
+    make_read_only(folder / "SETUP.BAT");
+    set_mtime(folder / "PART1.NC", utc_time(2008, 3, 5, 14, 7, 9));
+    set_mtime(folder / "SETUP.BAT", utc_time(2107, 12, 24, 0, 5, 59));
+    for (const char* user : {kUnixUser, kReadOnlyUser}) {
+        std::vector<std::string> extra = {"--path", "LISTING"};
+        if (std::string(user) == kReadOnlyUser) extra.push_back("--read-only");
+        const ClientResult r = run("mlsd", user, files(), extra);
+        EXPECT_EQ(r.exit_status, 0) << r.describe();
+        EXPECT_EQ(r.out, "OK\n") << r.describe();
+    }
+    EXPECT_NE(read_file(folder_.log()).find("C->S: MLSD LISTING\r\n"), std::string::npos);
     expect_data_connections(!GetParam().active);
 }
 

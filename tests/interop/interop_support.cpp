@@ -332,7 +332,9 @@ void InteropTest::SetUp() {
             account(kConfinedUser, "PATH=" + jail_.string() + "\r\nROOT=yes") +
             account(kReadOnlyUser, path + "READONLY=yes\r\nSYS=WINNT4") +
             account(kDesktopUser, "PATH=" + desk_.string() + "\r\nROOT=yes\r\nDESKTOP=yes"));
-    server_ = std::make_unique<test::ServerUnderTest>(folder_, "EXTREME");
+    // IPv6 clients reach the same server on ::1.
+    server_ =
+        std::make_unique<test::ServerUnderTest>(folder_, "EXTREME", "SYSTEM_ADDRESS6=::1\r\n");
     ASSERT_TRUE(server_->ready()) << test::read_file(folder_.path() / "stderr.txt");
 }
 
@@ -346,6 +348,10 @@ void InteropTest::TearDown() {
 
 std::string InteropTest::url(const std::string& path) const {
     return "ftp://127.0.0.1:" + std::to_string(port()) + path;
+}
+
+std::string InteropTest::url6(const std::string& path) const {
+    return "ftp://[::1]:" + std::to_string(port()) + path;
 }
 
 std::size_t InteropTest::replies_logged(const std::string& reply) const {
@@ -363,13 +369,24 @@ bool InteropTest::reply_logged_after(const std::string& reply, std::size_t count
 }
 
 void InteropTest::expect_data_connections(bool passive) const {
+    expect_data_connections(std::string(passive ? "PASV" : "PORT"));
+}
+
+void InteropTest::expect_data_connections(const std::string& command) const {
     const std::string log = test::read_file(folder_.log());
-    const bool pasv = log.find("C->S: PASV") != std::string::npos;
-    const bool port = log.find("C->S: PORT ") != std::string::npos;
-    EXPECT_EQ(pasv, passive) << "passive data connections used";
-    EXPECT_EQ(port, !passive) << "active data connections used";
-    if (port) {
-        EXPECT_EQ(log.find("C->S: PORT 127,0,0,1,"), log.find("C->S: PORT "));
+    for (const char* each : {"PASV", "EPSV", "PORT", "EPRT"}) {
+        EXPECT_EQ(log.find(std::string("C->S: ") + each) != std::string::npos, command == each)
+            << each << " used";
+    }
+    // Active connections name the client's own address.
+    EXPECT_EQ(log.find("C->S: PORT 127,0,0,1,"), log.find("C->S: PORT "));
+    for (auto at = log.find("C->S: EPRT "); at != std::string::npos;
+         at = log.find("C->S: EPRT ", at + 1)) {
+        const std::string_view rest = std::string_view(log).substr(at + 11);
+        // lftp names no host over IPv6 ("::"): the server takes the client's own.
+        EXPECT_TRUE(rest.starts_with("|1|127.0.0.1|") || rest.starts_with("|2|::1|") ||
+                    rest.starts_with("|2|::|"))
+            << rest;
     }
 }
 

@@ -92,6 +92,7 @@ class InteropTest : public ::testing::Test {
     const fs::path& desk() const { return desk_; }
     const fs::path& client_folder() const { return client_; }
     std::string url(const std::string& path = "/") const;
+    std::string url6(const std::string& path = "/") const;  // the same server over IPv6
     // How often the server's trace shows the reply `reply` ("S->C: <reply>").
     std::size_t replies_logged(const std::string& reply) const;
     // Waits (bounded) until the trace shows `reply` more than `count` times: the server
@@ -99,6 +100,8 @@ class InteropTest : public ::testing::Test {
     bool reply_logged_after(const std::string& reply, std::size_t count) const;
     // The data connections so far were all passive (PASV) or all active (PORT to 127.0.0.1).
     void expect_data_connections(bool passive) const;
+    // Every data connection so far was made by `command` (PASV, EPSV, PORT or EPRT).
+    void expect_data_connections(const std::string& command) const;
 
     test::ProgramFolder folder_;
     fs::path files_;

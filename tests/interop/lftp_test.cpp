@@ -1,6 +1,7 @@
-// lftp against kftpd: its listing parsers on our UNIX and WINNT4 listings, mirrors of a
-// 200-file tree in both directions, pipelined commands, and the refusals of confined and
-// read-only accounts, in passive and active mode.
+// lftp against kftpd: its listing parsers on our UNIX and WINNT4 listings and on MLSD
+// (which it takes once FEAT offers MLST), mirrors of a 200-file tree in both directions
+// over LIST and over MLSD, pipelined commands, and the refusals of confined and read-only
+// accounts, in passive and active mode.
 #include <regex>
 
 #include "interop_support.h"
@@ -15,6 +16,7 @@ struct LftpCase {
     const char* name;
     const char* user;
     bool passive;
+    bool mlsd = false;  // lftp lists with MLSD (its default) rather than LIST
 };
 
 std::ostream& operator<<(std::ostream& out, const LftpCase& c) {
@@ -38,7 +40,8 @@ class Lftp : public InteropTest, public ::testing::WithParamInterface<LftpCase> 
             std::string(
                 "set net:max-retries 1; set net:timeout 10; set cmd:fail-exit yes; "
                 "set xfer:clobber on; set ftp:passive-mode ") +
-            (GetParam().passive ? "on" : "off") + "; open -u " + login_name(user) + "," +
+            (GetParam().passive ? "on" : "off") + "; set ftp:use-mlsd " +
+            (GetParam().mlsd ? "on" : "off") + "; open -u " + login_name(user) + "," +
             kPassword + " " + url("/") + "; " + commands;
         return run_client({"lftp", "-c", script}, client_folder(), limit);
     }
@@ -48,10 +51,19 @@ class Lftp : public InteropTest, public ::testing::WithParamInterface<LftpCase> 
     fs::path local(const std::string& name) const { return client_folder() / name; }
 
     void expect_mode_was_used() const { expect_data_connections(GetParam().passive); }
+    // Every listing lftp read went the way the case chose.
+    void expect_listing_command() const {
+        const std::string log = read_file(folder_.log());
+        const bool mlsd = log.find("C->S: MLSD") != std::string::npos;
+        const bool list = log.find("C->S: LIST") != std::string::npos;
+        EXPECT_EQ(mlsd, GetParam().mlsd) << "MLSD used";
+        EXPECT_EQ(list, !GetParam().mlsd) << "LIST used";
+    }
 };
 
 class LftpMirror : public Lftp {};
 class LftpAccess : public Lftp {};
+class LftpMlsd : public Lftp {};
 
 bool is_unix(const LftpCase& c) {
     return std::string(c.user) == kUnixUser;
@@ -177,6 +189,53 @@ TEST_P(LftpMirror, MirrorsATreeBothWaysByteForByte) {
     ASSERT_EQ(down.exit_status, 0) << down.describe();
     EXPECT_EQ(compare_trees(files() / "SERVED", local("BACK")), "");
     expect_mode_was_used();
+    expect_listing_command();
+}
+
+TEST_P(LftpMlsd, ReadsFeatAndTakesNamesSizesTimesAndModesFromMlsd) {
+    write_file(files() / "PART1.NC", pattern_bytes(1234, 1));
+    write_file(files() / "SETUP.BAT", pattern_bytes(987, 2));
+    fs::create_directories(files() / "PROGRAMS");
+    fs::permissions(files() / "PART1.NC", fs::perms(0640));
+    fs::permissions(files() / "SETUP.BAT", fs::perms(0444));
+    fs::permissions(files() / "PROGRAMS", fs::perms(0750));
+    // Times to the second, and an old year that a UNIX listing would not show.
+    set_mtime(files() / "PART1.NC", utc_time(2008, 3, 5, 14, 7, 9));
+    set_mtime(files() / "SETUP.BAT", utc_time(2026, 1, 2, 3, 4, 5));
+    set_mtime(files() / "PROGRAMS", utc_time(1999, 12, 31, 23, 59, 59));
+    const fs::path trace = local("trace.txt");
+
+    // `open` has connected already: the trace starts with a new connection and its FEAT.
+    const ClientResult r = lftp("debug -o " + trace.string() +
+                                " 9; close; cls --sort=name --size --block-size=1 --date "
+                                "--time-style=+%Y-%m-%dT%H:%M:%S; cls -l --sort=name");
+    ASSERT_EQ(r.exit_status, 0) << r.describe();
+    static const std::regex dated(R"(^ *(\d*) (\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d) (.+)$)");
+    static const std::regex moded(R"(^([-dr][-rwx]{9}) .* (\S+)$)");
+    std::map<std::string, std::string> listed;
+    for (const std::string& line : lines_of(r.out)) {
+        std::smatch m;
+        if (std::regex_match(line, m, dated)) {
+            listed[m[3]] += m[1].str() + " " + m[2].str();
+        } else if (std::regex_match(line, m, moded)) {
+            listed[m[2]] += " " + m[1].str();
+        } else {
+            ADD_FAILURE() << "unparsed: " << line;
+        }
+    }
+    listed.erase("JAIL/");  // the confined account's folder
+    const std::map<std::string, std::string> expected = {
+        {"PART1.NC", "1234 2008-03-05T14:07:09 -rw-r-----"},
+        {"PROGRAMS/", " 1999-12-31T23:59:59 drwxr-x---"},
+        {"SETUP.BAT", "987 2026-01-02T03:04:05 -r--r--r--"},
+    };
+    EXPECT_EQ(listed, expected) << r.out;
+
+    const std::string sent = read_file(trace);
+    EXPECT_NE(sent.find("<---  MLST type*;size*;modify*;perm*;unix.mode*;"), std::string::npos);
+    EXPECT_NE(sent.find("---> MLSD"), std::string::npos) << sent;
+    expect_listing_command();
+    expect_mode_was_used();
 }
 
 TEST_P(LftpAccess, ConfinedAccountIsRefusedOutsideItsFolder) {
@@ -246,9 +305,15 @@ INSTANTIATE_TEST_SUITE_P(Interop, Lftp,
                          [](const auto& p) { return std::string(p.param.name); });
 INSTANTIATE_TEST_SUITE_P(Interop, LftpMirror,
                          ::testing::Values(LftpCase{"UnixPassive", kUnixUser, true},
-                                           LftpCase{"WinNtActive", kWinUser, false}),
+                                           LftpCase{"WinNtActive", kWinUser, false},
+                                           LftpCase{"MlsdPassive", kUnixUser, true, true},
+                                           LftpCase{"MlsdActive", kWinUser, false, true}),
                          [](const auto& p) { return std::string(p.param.name); });
 INSTANTIATE_TEST_SUITE_P(Interop, LftpAccess,
-                         ::testing::Values(LftpCase{"Passive", kUnixUser, true},
-                                           LftpCase{"Active", kUnixUser, false}),
+                         ::testing::Values(LftpCase{"Passive", kUnixUser, true, true},
+                                           LftpCase{"Active", kUnixUser, false, true}),
+                         [](const auto& p) { return std::string(p.param.name); });
+INSTANTIATE_TEST_SUITE_P(Interop, LftpMlsd,
+                         ::testing::Values(LftpCase{"Passive", kUnixUser, true, true},
+                                           LftpCase{"Active", kWinUser, false, true}),
                          [](const auto& p) { return std::string(p.param.name); });

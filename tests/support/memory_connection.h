@@ -31,6 +31,8 @@ class MemoryConnection final : public platform::Connection {
         return {platform::IoStatus::ok, 0, n};
     }
     platform::WaitResult wait_readable(int) override { return platform::WaitResult::ready; }
+    // Time does not pass in memory: the peer never closes during a wait.
+    bool wait_for_close(int) override { return false; }
     void set_send_limit(int) override {}
     void stop_sending() override { stopped_ = true; }
     int zero_copy_socket() const override { return -1; }

@@ -1,5 +1,6 @@
 #include "test_server.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -143,9 +144,10 @@ ProgramFolder::~ProgramFolder() {
 
 void ProgramFolder::write_config(int port, const std::string& log_level,
                                  const std::string& extra) const {
-    write_file(config(), "[GLOBAL]\r\nSYSTEM_ADDRESS\t= 127.0.0.1\r\nSYSTEM_PORT\t= " +
-                             std::to_string(port) + "\r\nLOG_LEVEL\t= " + log_level +
-                             "\r\nLOG_FILENAME\t= " + log().string() + "\r\n" + extra);
+    write_file(config(),
+               "[GLOBAL]\r\nSYSTEM_ADDRESS\t= 127.0.0.1\r\nSYSTEM_PORT\t= " + std::to_string(port) +
+                   "\r\nLOG_LEVEL\t= " + log_level + "\r\nLOG_FILENAME\t= " + log().string() +
+                   "\r\nLOGIN_FAIL_DELAY\t= 0\r\n" + extra);
 }
 
 RunResult run_kftpd(const ProgramFolder& folder, const std::vector<std::string>& args) {
@@ -226,9 +228,24 @@ bool ServerUnderTest::running() const {
     return r == 0;
 }
 
-FtpConnection::FtpConnection(int port) {
-    platform::Endpoint remote{{{127, 0, 0, 1}}, static_cast<std::uint16_t>(port)};
-    (void)platform::connect_tcp(remote, 5000, fd_);
+FtpConnection::FtpConnection(int port)
+    : FtpConnection(platform::Ipv4Address{{127, 0, 0, 1}}, port) {}
+
+FtpConnection::FtpConnection(const platform::IpAddress& host, int port) {
+    (void)platform::connect_tcp({host, static_cast<std::uint16_t>(port)}, 5000, fd_);
+}
+
+FtpConnection::FtpConnection(int port, const std::string& source_address) {
+    platform::UniqueFd fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    if (::inet_pton(AF_INET, source_address.c_str(), &sa.sin_addr) != 1 ||
+        ::bind(fd.get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0) {
+        return;
+    }
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sa.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (::connect(fd.get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa) == 0) fd_ = std::move(fd);
 }
 
 void FtpConnection::send_raw(const std::string& bytes) {
@@ -347,16 +364,41 @@ platform::UniqueFd open_passive(FtpConnection& control) {
     return data;
 }
 
-ActiveListener::ActiveListener() {
-    socket.reset(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
-    sockaddr_in sa{};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(socket.get(), reinterpret_cast<sockaddr*>(&sa), sizeof sa);
-    ::listen(socket.get(), 4);
+ActiveListener::ActiveListener() : ActiveListener(platform::Ipv4Address{{127, 0, 0, 1}}) {}
+
+ActiveListener::ActiveListener(const platform::IpAddress& on) : host(on) {
+    int error = 0;
+    if (platform::listen_tcp({host, 0}, 4, socket, error) != platform::ListenStage::ok) return;
+    sockaddr_storage sa{};
     socklen_t len = sizeof sa;
     ::getsockname(socket.get(), reinterpret_cast<sockaddr*>(&sa), &len);
-    port = ntohs(sa.sin_port);
+    port = ntohs(sa.ss_family == AF_INET6 ? reinterpret_cast<sockaddr_in6&>(sa).sin6_port
+                                          : reinterpret_cast<sockaddr_in&>(sa).sin_port);
+}
+
+std::string ActiveListener::eprt_command() const {
+    return std::string("EPRT |") + (host.v6 ? "2" : "1") + "|" + platform::to_text(host) + "|" +
+           std::to_string(port) + "|";
+}
+
+platform::IpAddress loopback6() {
+    std::uint8_t bytes[16] = {};
+    bytes[15] = 1;
+    return platform::IpAddress::from_v6(bytes);
+}
+
+int extended_passive_port(const std::string& reply) {
+    const auto open = reply.find("(|||");
+    if (reply.rfind("229 ", 0) != 0 || open == std::string::npos) return 0;
+    return std::atoi(reply.c_str() + open + 4);
+}
+
+platform::UniqueFd open_extended_passive(FtpConnection& control, const platform::IpAddress& host) {
+    platform::UniqueFd data;
+    const int port = extended_passive_port(control.command("EPSV"));
+    if (port == 0) return data;
+    (void)platform::connect_tcp({host, static_cast<std::uint16_t>(port)}, 5000, data);
+    return data;
 }
 
 platform::UniqueFd ActiveListener::accept(std::chrono::milliseconds limit) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/net.h"
 #include "platform/unique_fd.h"
 
 namespace kesto::test {
@@ -53,7 +54,9 @@ class ProgramFolder {
     fs::path accounts() const { return path_ / "cfg" / "KestoFTP.ini"; }
     fs::path log() const { return path_ / "KFTPD.LOG"; }
 
-    // Writes the GLOBAL section: loopback address, `port`, log file in this folder.
+    // Writes the GLOBAL section: loopback address, `port`, log file in this folder, and
+    // failed logins answered at once (LOGIN_FAIL_DELAY=0); a key in `extra`, written
+    // after them, overrides them.
     void write_config(int port, const std::string& log_level = "EXTREME",
                       const std::string& extra = "") const;
 
@@ -100,6 +103,9 @@ class ServerUnderTest {
 class FtpConnection {
   public:
     explicit FtpConnection(int port);
+    FtpConnection(const platform::IpAddress& host, int port);  // over IPv6 with ::1
+    // From another loopback address (such as 127.0.0.2) to 127.0.0.1.
+    FtpConnection(int port, const std::string& source_address);
     bool connected() const { return static_cast<bool>(fd_); }
     int fd() const { return fd_.get(); }
 
@@ -133,14 +139,26 @@ int passive_port(const std::string& reply);
 // Reads everything the peer sends until it closes (bounded).
 std::string read_all(int fd, std::chrono::milliseconds limit = 20s);
 
+// The IPv6 loopback address.
+platform::IpAddress loopback6();
+
+// The port of a "229 Entering Extended Passive Mode (|||port|)" reply, or 0.
+int extended_passive_port(const std::string& reply);
+
+// EPSV, then a data connection to `host` at the port it names; invalid when EPSV failed.
+platform::UniqueFd open_extended_passive(FtpConnection& control, const platform::IpAddress& host);
+
 // PASV, then a data connection to the port it names; invalid when PASV failed.
 platform::UniqueFd open_passive(FtpConnection& control);
 
 // A listening socket on 127.0.0.1 for active transfers; `port_command` is its PORT line.
 struct ActiveListener {
     ActiveListener();
+    explicit ActiveListener(const platform::IpAddress& host);  // 127.0.0.1 or ::1
     platform::UniqueFd accept(std::chrono::milliseconds limit = 10s);
     std::string port_command() const;
+    std::string eprt_command() const;  // "EPRT |1|127.0.0.1|port|" or "|2|::1|port|"
+    platform::IpAddress host;
     platform::UniqueFd socket;
     int port = 0;
 };

@@ -55,6 +55,20 @@ TEST(SocketConnection, ResultsAreTyped) {
     EXPECT_EQ(q.connection.receive(buf, sizeof buf).status, IoStatus::closed);
 }
 
+TEST(SocketConnection, WaitForCloseLeavesDataAndSeesTheClose) {
+    Pair p = socket_pair();
+    ASSERT_EQ(::send(p.peer.get(), "PASS x\r\n", 8, 0), 8);
+    // Data does not end the wait, and is still there after it.
+    EXPECT_FALSE(p.connection.wait_for_close(50));
+    char buf[16];
+    EXPECT_EQ(p.connection.receive(buf, sizeof buf).count, 8u);
+    // A close is seen, also behind data not yet read.
+    ASSERT_EQ(::send(p.peer.get(), "USER y\r\n", 8, 0), 8);
+    p.peer.reset();
+    EXPECT_TRUE(p.connection.wait_for_close(10000));
+    EXPECT_EQ(p.connection.receive(buf, sizeof buf).count, 8u);
+}
+
 TEST(MemoryConnection, TheEngineMovesEveryByteWithoutAZeroCopySocket) {
     const fs::path dir = fs::temp_directory_path() / ("kesto_conn_" + std::to_string(::getpid()));
     fs::create_directories(dir);
