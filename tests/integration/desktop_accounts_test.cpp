@@ -169,6 +169,11 @@ TEST_F(DesktopAccounts, AConfinedRootIsSlash) {
     EXPECT_EQ(desk->command("CWD " + jail_.string()), kDenied);
     EXPECT_EQ(desk->command("CWD OUT"), kDenied);
     EXPECT_EQ(desk->command("PWD"), pwd_reply("/"));
+    // MLST names its path as PWD does, found exactly.
+    EXPECT_EQ(desk->command("OPTS MLST type;"), "200 MLST OPTS type;\r\n");
+    EXPECT_EQ(desk->command("MLST Sub/x.txt"),
+              "250-Listing /Sub/x.txt\r\n type=file; /Sub/x.txt\r\n250 End\r\n");
+    EXPECT_EQ(desk->command("MLST sub/x.txt"), kDenied);  // no folder "sub"
 
     // Not confined: real paths, "/" is the file system's.
     auto free = connect("FREE");
@@ -184,6 +189,10 @@ TEST_F(DesktopAccounts, AConfinedRootIsSlash) {
     EXPECT_EQ(ctrl->command("CDUP"), kDenied);
     EXPECT_EQ(ctrl->command("CWD SUB"), kDone);
     EXPECT_EQ(ctrl->command("PWD"), pwd_reply((jail_ / "Sub").string()));
+    const std::string x = (jail_ / "Sub" / "x.txt").string();
+    EXPECT_EQ(ctrl->command("OPTS MLST type;"), "200 MLST OPTS type;\r\n");
+    EXPECT_EQ(ctrl->command("MLST X.TXT"),
+              "250-Listing " + x + "\r\n type=file; " + x + "\r\n250 End\r\n");
 }
 
 TEST_F(DesktopAccounts, UtcTimesAndTheYearOfOldFiles) {
