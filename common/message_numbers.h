@@ -72,12 +72,14 @@ inline constexpr int kHelpPassword = 9303;
 inline constexpr int kHelpListingStyle = 9304;
 inline constexpr int kHelpHomeFolder = 9305;
 // The editor's own texts (9400-9419): refusals of what the file or the server could not
-// hold, and the browse button's name.
+// hold, the browse button's name, and the tick box for desktop clients with its help.
 inline constexpr int kNameNotASectionName = 9400;
 inline constexpr int kUserListFull = 9401;     // one %d: the list's length limit
 inline constexpr int kPasswordTooLong = 9402;  // one %d: the longest password
 inline constexpr int kFolderTooLong = 9403;    // one %d: the longest home folder
 inline constexpr int kBrowseFolder = 9404;     // the browse button's name and tooltip
+inline constexpr int kDesktopFlag = 9405;      // the tick box of DESKTOP
+inline constexpr int kHelpDesktopFlag = 9406;
 
 // Server settings.
 inline constexpr int kLogFileLabel = 9265;
@@ -198,6 +200,8 @@ inline constexpr std::array kMessagesInUse{
     kPasswordTooLong,
     kFolderTooLong,
     kBrowseFolder,
+    kDesktopFlag,
+    kHelpDesktopFlag,
     kLogFileLabel,
     kLogLevelLabel,
     kLogLevelNone,

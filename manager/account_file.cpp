@@ -73,6 +73,7 @@ AccountValues AccountFile::read(const std::string& name) {
         store_.read_text(section, keys::kAccountPath.name, "", keys::kAccountPath.max_chars);
     values.confined = store_.read_flag(section, keys::kAccountRoot.name, false);
     values.read_only = store_.read_flag(section, keys::kAccountReadOnly.name, false);
+    values.desktop = store_.read_flag(section, keys::kAccountDesktop.name, false);
     values.listing_style =
         listing_style_of(store_.read_text(section, keys::kAccountSys.name, "", kEditorTextChars));
     return values;
@@ -127,6 +128,8 @@ void AccountFile::write_account(const std::string& section, const AccountValues&
     store_.write_flag(section, keys::kAccountReadOnly.name, account.read_only);
     note_write();
     store_.write_text(section, keys::kAccountSys.name, sys_word(account.listing_style));
+    note_write();
+    store_.write_flag(section, keys::kAccountDesktop.name, account.desktop);
     note_write();
 }
 

@@ -16,6 +16,7 @@ struct AccountValues {
     ListingStyle listing_style = ListingStyle::unix_style;
     bool confined = false;   // ROOT
     bool read_only = false;  // READONLY
+    bool desktop = false;    // DESKTOP: for desktop and sync clients
 };
 
 }  // namespace kesto::manager

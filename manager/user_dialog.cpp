@@ -126,7 +126,8 @@ UserDialog::UserDialog(AccountValues values, common::ProfileStore& store, QWidge
                                         {kAccountGroup, msg::kHelpAccountDialog},
                                         {kBrowse, msg::kHelpHomeFolder},
                                         {kFolder, msg::kHelpHomeFolder},
-                                        {kReadOnly, msg::kHelpReadOnlyFlag}});
+                                        {kReadOnly, msg::kHelpReadOnlyFlag},
+                                        {kDesktop, msg::kHelpDesktopFlag}});
 }
 
 // In tab order; each label just before its field, where the field finds it.
@@ -144,6 +145,7 @@ void UserDialog::create_controls() {
     browse_ = new QPushButton(group_);
     confined_ = new QCheckBox(group_);
     read_only_ = new QCheckBox(group_);
+    desktop_ = new QCheckBox(group_);
     ok_ = new QPushButton(this);
     cancel_ = new QPushButton(this);
 
@@ -156,6 +158,7 @@ void UserDialog::create_controls() {
     set_control_id(browse_, kBrowse);
     set_control_id(confined_, kConfined);
     set_control_id(read_only_, kReadOnly);
+    set_control_id(desktop_, kDesktop);
     set_control_id(ok_, kOk);
     set_control_id(cancel_, kCancel);
     ok_->setDefault(true);
@@ -178,6 +181,7 @@ void UserDialog::lay_out_controls() {
     grid->addWidget(browse_, 4, 2);
     grid->addWidget(confined_, 5, 0, 1, 3);
     grid->addWidget(read_only_, 6, 0, 1, 3);
+    grid->addWidget(desktop_, 7, 0, 1, 3);
     grid->setColumnStretch(1, 1);
     folder_->setMinimumWidth(folder_->fontMetrics().averageCharWidth() * kFolderFieldChars);
 
@@ -202,6 +206,7 @@ void UserDialog::set_texts() {
     folder_->set_label(msg::kHomeFolderLabel, keys.clashes(msg::kHomeFolderLabel));
     confined_->setText(keys.caption(msg::kConfinedFlag));
     read_only_->setText(keys.caption(msg::kReadOnlyFlag));
+    desktop_->setText(keys.caption(msg::kDesktopFlag));
     ok_->setText(keys.caption(msg::kOk));
     cancel_->setText(keys.caption(msg::kCancel));
 
@@ -214,8 +219,8 @@ void UserDialog::set_texts() {
 }
 
 void UserDialog::set_tab_order() {
-    QWidget* const order[] = {name_,      password_, listing_style_, folder_, browse_, confined_,
-                              read_only_, ok_,       cancel_};
+    QWidget* const order[] = {name_,     password_,  listing_style_, folder_, browse_,
+                              confined_, read_only_, desktop_,       ok_,     cancel_};
     for (std::size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
@@ -227,6 +232,7 @@ void UserDialog::fill_fields() {
     folder_->set_text_if_changed(QString::fromStdString(values_.folder));
     confined_->setChecked(values_.confined);
     read_only_->setChecked(values_.read_only);
+    desktop_->setChecked(values_.desktop);
 }
 
 void UserDialog::try_accept() {
@@ -237,6 +243,7 @@ void UserDialog::try_accept() {
     cleaned.listing_style = static_cast<ListingStyle>(listing_style_->currentIndex());
     cleaned.confined = confined_->isChecked();
     cleaned.read_only = read_only_->isChecked();
+    cleaned.desktop = desktop_->isChecked();
     if (const Refusal refusal = first_refusal(cleaned); refusal != Refusal::none) {
         refuse(refusal);
         return;

@@ -1,7 +1,7 @@
 #pragma once
 // UserDialog: the modal editor of one FTP account (name, password, listing style, home
-// folder, confinement and read-only flags). It checks what was typed, offers to create a
-// missing home folder and hands the cleaned values back; the caller writes the account.
+// folder, confinement, read-only and desktop-client flags). It checks what was typed, offers to
+// create a missing home folder and hands the cleaned values back; the caller writes the account.
 // The dialog itself only reads the configuration: the account list, to refuse a name
 // that is taken or that the list has no room for.
 
@@ -37,6 +37,7 @@ inline constexpr int kBrowse = 1008;
 inline constexpr int kAccountGroup = 1009;
 inline constexpr int kConfined = 1010;
 inline constexpr int kReadOnly = 1011;
+inline constexpr int kDesktop = 1012;
 }  // namespace editor_control
 
 class UserDialog : public QDialog {
@@ -75,6 +76,7 @@ class UserDialog : public QDialog {
     QPushButton* browse_ = nullptr;
     QCheckBox* confined_ = nullptr;
     QCheckBox* read_only_ = nullptr;
+    QCheckBox* desktop_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
 };

@@ -2,7 +2,8 @@
 // The file layer every file command goes through. Paths are seen as Windows sees them,
 // as the server's clients expect: both separators, names compared without regard to
 // ASCII case (each component is looked up exactly first, then among the folder's
-// entries; several matches: the first in byte order). The process working folder is
+// entries; several matches: the first in byte order); for desktop clients names are
+// looked up exactly, as on any Linux server. The process working folder is
 // never changed: each session keeps its own working directory as a path.
 //
 // A client path is resolved once, through descriptors: the walk starts at a held
@@ -32,6 +33,10 @@ namespace kesto::platform {
 // `path` is `root` or lies below it, on a component boundary.
 [[nodiscard]] bool is_within(std::string_view root, std::string_view path);
 
+// `path` as a client sees it whose "/" is `root`: "/" for the root itself, "/a/b" for
+// a path below it; empty when `path` does not lie within `root`.
+[[nodiscard]] std::string path_from_root(std::string_view root, std::string_view path);
+
 // The canonical path (symbolic links resolved); empty when it cannot be resolved.
 [[nodiscard]] std::string canonical_path(const std::string& path);
 
@@ -49,10 +54,15 @@ namespace kesto::platform {
 // confined account may not leave `root`; an account that is not confined resolves
 // from the file system's root ("/").
 struct PathScope {
-    std::string cwd;
+    std::string cwd;  // a local path, also where the client sees the root as "/"
     bool confined = false;
     std::string root;      // canonical; when confined and empty, nothing is reachable
     int root_folder = -1;  // the held descriptor of `root` (of "/" when not confined)
+    // Names are looked up exactly as given, not up to case (desktop clients).
+    bool exact_case = false;
+    // Confined only: client paths start at `root`, which the client sees as "/", so an
+    // absolute path names a place below it and '..' at it stays there.
+    bool root_is_slash = false;
 };
 
 // An entry of a held folder: what a resolution hands to the operations below.

@@ -9,7 +9,7 @@ packages=(
     googletest libgtest-dev libgmock-dev
     clang-format clang-tidy clang libclang-rt-14-dev
     qt6-base-dev
-    curl lftp python3
+    curl lftp python3 rclone tzdata
 )
 
 missing=()

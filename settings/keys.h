@@ -106,6 +106,10 @@ inline constexpr FlagKey kAccountReadOnly{kAccountSection, "READONLY", 127, fals
 // Any other word, empty included, is UNIX (see system_type_from_name).
 inline constexpr WordKey<SystemType, 4> kAccountSys{kAccountSection, "SYS", kSystemTypeWords, 31,
                                                     SystemType::UNIX};
+// For desktop and sync clients: names as sent and looked up exactly, "/" as a confined
+// account's root, MDTM in UTC, UNIX listings with the year as ls -l writes it. Machine
+// controls expect none of that, so it is off unless set.
+inline constexpr FlagKey kAccountDesktop{kAccountSection, "DESKTOP", 127, false};
 
 // The account list the manager keeps: the account names, separated by commas, in the
 // order the manager lists them. The server does not read it.
@@ -156,6 +160,7 @@ constexpr void for_each_account_key(Visit&& visit) {
     visit(kAccountRoot);
     visit(kAccountReadOnly);
     visit(kAccountSys);
+    visit(kAccountDesktop);
 }
 
 }  // namespace kesto::settings

@@ -46,6 +46,7 @@ struct Account {
     bool read_only = kAccountReadOnly.fallback;
     std::string sys;
     SystemType system_type = kAccountSys.fallback;
+    bool desktop = kAccountDesktop.fallback;  // DESKTOP: the rules of desktop clients
 };
 
 }  // namespace kesto::settings

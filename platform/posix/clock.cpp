@@ -12,6 +12,16 @@ bool to_local_time(std::int64_t seconds, std::tm& out) {
     return ::localtime_r(&t, &out) != nullptr;
 }
 
+bool to_utc_time(std::int64_t seconds, std::tm& out) {
+    if (!std::in_range<std::time_t>(seconds)) return false;
+    const auto t = static_cast<std::time_t>(seconds);
+    return ::gmtime_r(&t, &out) != nullptr;
+}
+
+std::int64_t seconds_since_epoch() {
+    return static_cast<std::int64_t>(std::time(nullptr));
+}
+
 std::tm local_now() {
     std::tm tm{};
     if (!to_local_time(std::time(nullptr), tm)) (void)to_local_time(0, tm);

@@ -86,6 +86,13 @@ bool is_within(std::string_view root, std::string_view path) {
     return path.size() == root.size() || path[root.size()] == '/';
 }
 
+std::string path_from_root(std::string_view root, std::string_view path) {
+    if (root.empty() || !is_within(root, path)) return {};
+    while (root.size() > 1 && root.back() == '/') root.remove_suffix(1);
+    if (root != "/") path.remove_prefix(root.size());
+    return path.empty() ? std::string("/") : std::string(path);
+}
+
 std::string canonical_path(const std::string& path) {
     char buf[PATH_MAX];
     return ::realpath(path.c_str(), buf) != nullptr ? std::string(buf) : std::string();

@@ -55,7 +55,7 @@ bool lstat_in(int folder, const std::string& name, struct stat& st) {
 
 struct Component {
     std::string name;
-    bool from_client;  // looked up without regard to case; link targets are exact
+    bool from_client;  // up to case unless the scope wants exact names; link targets: exact
 };
 
 enum class Step { next, done, denied };
@@ -66,6 +66,7 @@ class Walk {
         : root_fd_(scope.root_folder),
           root_(scope.confined ? scope.root : "/"),
           confined_(scope.confined),
+          exact_case_(scope.exact_case),
           follow_(follow) {}
 
     PathResult run(std::vector<std::string> parts, Entry& out) {
@@ -85,6 +86,8 @@ class Walk {
         UniqueFd fd;
         std::string name;
     };
+
+    bool looked_up_any_case(const Component& c) const { return c.from_client && !exact_case_; }
 
     int current() const { return folders_.empty() ? root_fd_ : folders_.back().fd.get(); }
 
@@ -107,7 +110,8 @@ class Walk {
     Step middle(Component& c, Entry& out) {
         if (c.name == ".") return Step::next;
         if (c.name == "..") return go_up() ? Step::next : Step::denied;
-        if (c.from_client && !match_entry_any_case(current(), c.name)) return missing_folder(out);
+        if (looked_up_any_case(c) && !match_entry_any_case(current(), c.name))
+            return missing_folder(out);
         UniqueFd fd(
             ::openat(current(), c.name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
         if (fd) {
@@ -127,7 +131,7 @@ class Walk {
             if (!go_up()) return Step::denied;
             return finish_at_folder(out) == PathResult::ok ? Step::done : Step::denied;
         }
-        if (c.from_client) (void)match_entry_any_case(current(), c.name);
+        if (looked_up_any_case(c)) (void)match_entry_any_case(current(), c.name);
         struct stat st {};
         const bool exists = lstat_in(current(), c.name, st);
         if (!exists && following_link_) return dangling(c.name, out);
@@ -201,6 +205,7 @@ class Walk {
     int root_fd_;
     std::string root_;
     bool confined_;
+    bool exact_case_;
     Follow follow_;
     std::vector<Folder> folders_;
     std::deque<Component> pending_;
@@ -238,8 +243,16 @@ PathResult resolve_client_path(const PathScope& scope, std::string_view client_p
     entry = Entry{};
     if (scope.root_folder < 0 || (scope.confined && scope.root.empty())) return PathResult::denied;
     std::vector<std::string> parts;
-    const std::string absolute = combine_client_path(scope.cwd, client_path);
-    if (!below_root(scope.confined ? scope.root : "/", absolute, parts)) return PathResult::denied;
+    if (scope.confined && scope.root_is_slash) {
+        // The client's "/" is the root: its path is made absolute below it, so '..'
+        // stops there and every component lies within it.
+        const std::string cwd = path_from_root(scope.root, scope.cwd);
+        parts = split(combine_client_path(cwd.empty() ? "/" : cwd, client_path));
+    } else {
+        const std::string absolute = combine_client_path(scope.cwd, client_path);
+        if (!below_root(scope.confined ? scope.root : "/", absolute, parts))
+            return PathResult::denied;
+    }
     return Walk(scope, follow).run(std::move(parts), entry);
 }
 

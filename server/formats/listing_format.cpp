@@ -15,6 +15,8 @@ namespace {
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr std::size_t kFieldBufferChars = 160;  // the fixed fields of any line fit
 constexpr int kMaxYear = 9999;                  // the OKUMA form shows four digits
+// ls -l's six months: half of the average Gregorian year, 365.2425 days.
+constexpr std::int64_t kSixMonthsSeconds = 31'556'952 / 2;
 
 using FieldBuffer = std::array<char, kFieldBufferChars>;
 
@@ -101,16 +103,27 @@ std::tm listing_local_time(std::int64_t mtime) {
     return epoch;
 }
 
-std::string unix_line(const DirEntry& entry, const std::tm& local) {
+bool shows_time_of_day(std::int64_t mtime, std::int64_t now) {
+    return mtime <= now && mtime > now - kSixMonthsSeconds;
+}
+
+std::string unix_line(const DirEntry& entry, const std::tm& local, bool with_year) {
     const char type = entry.is_directory ? 'd' : '-';
     const char write = entry.read_only ? '-' : 'w';
     // Folders can always be entered, so they always show the execute letters.
     const char exec = (entry.is_directory || has_executable_ending(entry.name)) ? 'x' : '-';
+    // The year takes the five places of "hh:mm", right-aligned as ls -l writes it.
+    std::array<char, 32> when{};
+    if (with_year) {
+        std::snprintf(when.data(), when.size(), "%5lld", static_cast<long long>(full_year(local)));
+    } else {
+        std::snprintf(when.data(), when.size(), "%02d:%02d", local.tm_hour, local.tm_min);
+    }
     FieldBuffer fields{};
     std::snprintf(fields.data(), fields.size(),
-                  "%cr%c%cr%c%cr%c%c   1 ftpd     ftpd%12lld %s %02d %02d:%02d ", type, write, exec,
-                  write, exec, write, exec, as_printed(entry.size), month_abbreviation(local),
-                  local.tm_mday, local.tm_hour, local.tm_min);
+                  "%cr%c%cr%c%cr%c%c   1 ftpd     ftpd%12lld %s %02d %s ", type, write, exec, write,
+                  exec, write, exec, as_printed(entry.size), month_abbreviation(local),
+                  local.tm_mday, when.data());
     return with_name(fields, entry.name);
 }
 
@@ -175,8 +188,8 @@ std::string name_cell(const DirEntry& entry, bool ends_row) {
     return cell;
 }
 
-ListingWriter::ListingWriter(ListingKind kind, SystemType system, LineCode code)
-    : form_(Form::unix_long), total_line_(false), code_(code) {
+ListingWriter::ListingWriter(ListingKind kind, SystemType system, LineCode code, UnixDates dates)
+    : form_(Form::unix_long), total_line_(false), code_(code), dates_(dates) {
     switch (kind) {
         case ListingKind::LIST_LONG:
             if (system == SystemType::UNKNOWN) form_ = Form::unknown;
@@ -235,7 +248,8 @@ std::string ListingWriter::format(const DirEntry& entry) const {
         case Form::okuma:
             return okuma_line(entry, local);
         default:
-            return unix_line(entry, local);
+            return unix_line(entry, local,
+                             dates_.as_ls && !shows_time_of_day(entry.mtime, dates_.now));
     }
 }
 
@@ -245,8 +259,8 @@ std::string ListingWriter::encoded(std::string text) const {
 }
 
 std::vector<std::string> format_listing(std::span<const DirEntry> entries, ListingKind kind,
-                                        SystemType system, LineCode code) {
-    ListingWriter writer(kind, system, code);
+                                        SystemType system, LineCode code, UnixDates dates) {
+    ListingWriter writer(kind, system, code, dates);
     std::vector<std::string> lines;
     if (std::string header = writer.header(); !header.empty()) lines.push_back(std::move(header));
     for (const DirEntry& entry : entries) {

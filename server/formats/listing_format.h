@@ -2,8 +2,9 @@
 // The directory listing formats: pure functions from directory entries to the lines
 // that LIST, NLST and STAT send, in the four host emulations and the three name lists.
 // Nothing here touches a socket or the file system; the caller runs the search and
-// sends each line as one text. No format depends on the current time (no year/time
-// switch), so no clock is taken; dates are the entries' last-write times in local time.
+// sends each line as one text. Only the UNIX form for desktop clients depends on the
+// current time (the year/time switch of ls -l), which the caller hands in, so no clock
+// is taken here; dates are the entries' last-write times in local time.
 // Every function is safe to call from any thread; a ListingWriter belongs to one call.
 
 #include <cstddef>
@@ -50,8 +51,21 @@ inline constexpr int kNameColumnsPerRow = 4;
 // or whose year has more than four digits, is shown as the epoch (time 0).
 [[nodiscard]] std::tm listing_local_time(std::int64_t mtime);
 
+// How the UNIX form dates its entries: always month, day and time (the form machine
+// controls parse), or as ls -l does, measured from `now`.
+struct UnixDates {
+    bool as_ls = false;
+    std::int64_t now = 0;  // seconds since the epoch
+};
+
+// As ls -l decides: an entry written within the six months up to `now` shows its time
+// of day; an older one, or one after `now`, shows its year instead.
+[[nodiscard]] bool shows_time_of_day(std::int64_t mtime, std::int64_t now);
+
 // One entry's line in an emulation, CR LF included; `local` is its last-write time.
-[[nodiscard]] std::string unix_line(const DirEntry& entry, const std::tm& local);
+// `with_year`: the UNIX line shows the year where it shows the time ("Mar 04  2020").
+[[nodiscard]] std::string unix_line(const DirEntry& entry, const std::tm& local,
+                                    bool with_year = false);
 [[nodiscard]] std::string unknown_line(const DirEntry& entry, const std::tm& local);
 [[nodiscard]] std::string winnt4_line(const DirEntry& entry, const std::tm& local);
 [[nodiscard]] std::string okuma_line(const DirEntry& entry, const std::tm& local);
@@ -78,7 +92,7 @@ struct EntryLine {
 //   send finish() (if not empty) after the last entry or a stop, then report success.
 class ListingWriter {
   public:
-    ListingWriter(ListingKind kind, SystemType system, LineCode code);
+    ListingWriter(ListingKind kind, SystemType system, LineCode code, UnixDates dates = {});
 
     // "total 100" for a LIST in the UNIX emulation, whatever the number of entries.
     [[nodiscard]] std::string header() const;
@@ -95,6 +109,7 @@ class ListingWriter {
     Form form_;
     bool total_line_;
     LineCode code_;
+    UnixDates dates_;
     int cells_in_row_ = 0;  // names in the open row of the column list
     bool stopped_ = false;
 };
@@ -103,6 +118,6 @@ class ListingWriter {
 // the first line that is too long, and the row end of the column list.
 [[nodiscard]] std::vector<std::string> format_listing(std::span<const DirEntry> entries,
                                                       ListingKind kind, SystemType system,
-                                                      LineCode code);
+                                                      LineCode code, UnixDates dates = {});
 
 }  // namespace kesto::formats

@@ -16,7 +16,10 @@ constexpr unsigned char upper(char c) {
 
 // Greedy matching that backtracks only to the last '*' seen: a later '*' subsumes every
 // choice of an earlier one, so no state needs more than one revisit per name position.
-bool glob_match(std::string_view pattern, std::string_view name) {
+bool glob_match(std::string_view pattern, std::string_view name, LetterCase letters) {
+    const auto same = [letters](char a, char b) {
+        return letters == LetterCase::exact ? a == b : upper(a) == upper(b);
+    };
     constexpr std::size_t kNone = std::string_view::npos;
     std::size_t p = 0;
     std::size_t n = 0;
@@ -26,8 +29,7 @@ bool glob_match(std::string_view pattern, std::string_view name) {
         if (p < pattern.size() && pattern[p] == '*') {
             star = p++;
             resume = n;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || upper(pattern[p]) == upper(name[n]))) {
+        } else if (p < pattern.size() && (pattern[p] == '?' || same(pattern[p], name[n]))) {
             ++p;
             ++n;
         } else if (star != kNone) {
@@ -66,11 +68,11 @@ int special_rank(std::string_view name) {
 
 }  // namespace
 
-bool wildcard_match(std::string_view pattern, std::string_view name) {
-    if (glob_match(pattern, name)) return true;
+bool wildcard_match(std::string_view pattern, std::string_view name, LetterCase letters) {
+    if (glob_match(pattern, name, letters)) return true;
     if (name.find('.') != std::string_view::npos) return false;
     const bool has_ending = pattern.ends_with('.') || pattern.ends_with(".*");
-    return has_ending && glob_match(without_extension_part(pattern), name);
+    return has_ending && glob_match(without_extension_part(pattern), name, letters);
 }
 
 bool search_order_less(std::string_view a, std::string_view b) {

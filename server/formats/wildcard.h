@@ -9,13 +9,18 @@
 
 namespace kesto::formats {
 
+// Whether letters match up to case (the Windows rule) or exactly (desktop clients).
+enum class LetterCase { ignored, exact };
+
 // Windows wildcard matching of one name (never a path):
-//   '*' matches any run of characters, '?' exactly one, ASCII case is ignored;
+//   '*' matches any run of characters, '?' exactly one, ASCII case is ignored unless
+//   `letters` is exact;
 //   a pattern ending in ".*" or "." also matches a name without a dot that the
 //   pattern without that ending matches, so "*.*" matches every name and "*." the
 //   names without a dot (and "." and ".." literally).
 // Runs in O(pattern x name) at worst, whatever the pattern.
-[[nodiscard]] bool wildcard_match(std::string_view pattern, std::string_view name);
+[[nodiscard]] bool wildcard_match(std::string_view pattern, std::string_view name,
+                                  LetterCase letters = LetterCase::ignored);
 
 // The order of a search: "." first, ".." second, then the upper-cased bytes of the
 // names (ASCII upper-casing), ties broken by the raw bytes, so the order is total.

@@ -34,6 +34,7 @@ Account read_account(const std::string& file, const std::string& user_name) {
     a.path_too_long = a.path.size() > kAccountPath.max_chars;
     a.sys = profile.read(a.section, kAccountSys.name, "", kAccountSys.max_chars);
     a.system_type = system_type_from_name(a.sys);
+    a.desktop = read_flag(profile, a.section, kAccountDesktop);
     return a;
 }
 

@@ -77,6 +77,17 @@ constexpr std::array kExtensionCommands = {
 
 constexpr std::size_t kShortestLine = 3;
 
+// The commands whose argument names a file or folder (MLSD and MLST included).
+constexpr std::array<std::string_view, 15> kPathCommands = {
+    "CWD ",  "RETR ", "STOR ", "STOU", "APPE ", "MDTM ", "LIST", "NLST",
+    "RNFR ", "RNTO ", "DELE ", "RMD ", "MKD ",  "STAT",  "SIZE "};
+constexpr std::array<std::string_view, 2> kPathExtensionCommands = {"MLSD", "MLST"};
+
+bool takes_path(const CommandRow& row) {
+    return std::ranges::find(kPathCommands, row.word) != kPathCommands.end() ||
+           std::ranges::find(kPathExtensionCommands, row.word) != kPathExtensionCommands.end();
+}
+
 struct Match {
     const CommandRow* row = nullptr;
     std::size_t word_length = 0;
@@ -124,6 +135,20 @@ std::string normalise_command_line(std::string_view raw) {
         if (c == ' ' && !line.empty() && line.back() == ' ') continue;
         line += ascii::to_upper(c);
     }
+    return line;
+}
+
+std::string session_command_line(const Session& s, std::string_view raw) {
+    std::string line = normalise_command_line(raw);
+    if (!s.login.logged_in || !s.login.account.desktop) return line;
+    const Match match = line.size() < kShortestLine ? Match{} : find_command(line);
+    if (match.row == nullptr || !takes_path(*match.row)) return line;
+    // The word and its blank have the same length in both lines: blanks are collapsed
+    // only from the second blank of a run on, and letters keep their places.
+    while (!raw.empty() && raw.front() == ' ') raw.remove_prefix(1);
+    raw = raw.substr(0, raw.find_first_of("\r\n"));
+    line.resize(match.word_length);
+    line.append(raw.substr(match.word_length));
     return line;
 }
 

@@ -15,6 +15,12 @@ namespace kesto::server {
 // made one. Only the blank counts; TABs stay.
 [[nodiscard]] std::string normalise_command_line(std::string_view raw);
 
+// The line a session dispatches: normalised, except that for an account for desktop
+// clients (logged in) a path-taking command keeps its argument as sent, letter case and
+// blanks, so that names are used exactly; the command word is matched up to case
+// either way.
+[[nodiscard]] std::string session_command_line(const Session& session, std::string_view raw);
+
 // Every command word of the table, aliases included, without the blank that marks a
 // word needing an argument: what HELP must name.
 [[nodiscard]] std::vector<std::string_view> command_words();

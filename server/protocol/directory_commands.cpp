@@ -24,7 +24,7 @@ void change_directory(Session& s, std::string_view target, const Reply& ok, bool
 
 // UNIX and OKUMA clients expect '/' separators and no drive letter.
 std::string shown_directory(const Session& s) {
-    std::string path = s.login.current_directory;
+    std::string path = s.client_path_of(s.login.current_directory);
     const bool unix_like = s.login.account.system_type == formats::SystemType::UNIX ||
                            s.login.account.system_type == formats::SystemType::OKUMA;
     if (!unix_like) return path;

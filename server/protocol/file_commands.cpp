@@ -78,7 +78,8 @@ void cmd_rnto(Session& s, std::string_view argument) {
     }
     platform::Entry entry;
     if (!s.resolve_path(argument, platform::Follow::not_final_link, entry)) return;
-    // A taken name (in any letter case) is refused rather than replaced.
+    // A taken name (in any letter case; for desktop clients the exact one) is refused
+    // rather than replaced.
     if (platform::rename_no_replace(s.login.rename_source, entry) == 0) {
         s.reply(kFileActionDone);
     } else {
@@ -105,11 +106,13 @@ void cmd_mdtm(Session& s, std::string_view argument) {
     if (!s.resolve_path(argument, platform::Follow::final_link, entry)) return;
     const platform::FileInfo info = platform::file_info(entry);
     std::tm t{};
+    // Desktop clients get UTC, as RFC 3659 asks; machine controls the local time.
+    const bool converted = s.login.account.desktop ? platform::to_utc_time(info.mtime, t)
+                                                   : platform::to_local_time(info.mtime, t);
     // The year in 64 bits: tm_year + 1900 overflows an int for times far in the future,
     // and a stamp has four digits for it.
-    const long long year = info.is_regular && platform::to_local_time(info.mtime, t)
-                               ? static_cast<long long>(t.tm_year) + 1900
-                               : 0;
+    const long long year =
+        info.is_regular && converted ? static_cast<long long>(t.tm_year) + 1900 : 0;
     if (year < 1 || year > 9999) {
         s.reply(kNotTaken);
         return;

@@ -57,7 +57,7 @@ std::string status_text(Session& s) {
     std::snprintf(text, sizeof text,
                   "\r\nClient identity: %s (%d).\r\nLogin user: %s.\r\nCurrent directory: %s\r\n",
                   platform::to_text(s.peer.address).c_str(), s.channel.data_port,
-                  s.login.user_name.c_str(), s.login.current_directory.c_str());
+                  s.login.user_name.c_str(), s.client_path_of(s.login.current_directory).c_str());
     out += text;
     out += type_text(s) + type_addition(s);
     out += std::string("\r\nMode: ") +

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "base/ascii.h"
+#include "platform/clock.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "server/formats/wildcard.h"
@@ -45,10 +46,13 @@ platform::FileInfo entry_info(const ListingTarget& target, const std::string& na
     const platform::FileInfo own = platform::file_info_in(folder, name, false);
     if (!own.is_link) return own;
     if (!target.scope.confined) return platform::file_info_in(folder, name, true);
+    // The name from the listed folder, which a client of a root seen as "/" would not
+    // reach by the folder's local path.
+    platform::PathScope in_folder = target.scope;
+    in_folder.cwd = target.path;
     platform::Entry entry;
-    if (platform::resolve_client_path(target.scope, target.path + "/" + name,
-                                      platform::Follow::final_link,
-                                      entry) != platform::PathResult::ok) {
+    if (platform::resolve_client_path(in_folder, name, platform::Follow::final_link, entry) !=
+        platform::PathResult::ok) {
         return own;
     }
     const platform::FileInfo followed = platform::file_info(entry);
@@ -75,7 +79,7 @@ std::vector<FolderEntry> read_listing_folder(const ListingTarget& target, int& e
     error = target.folder ? platform::read_folder(target.folder.get(), names) : target.open_error;
     if (error != 0) return entries;
     std::erase_if(names, [&](const std::string& name) {
-        return !formats::wildcard_match(target.pattern, name) ||
+        return !formats::wildcard_match(target.pattern, name, target.letters) ||
                (name == ".." && target.path == "/");
     });
     formats::sort_in_search_order(names);
@@ -109,6 +113,10 @@ bool prepare_listing(Session& s, std::string_view argument, ListingTarget& targe
     target.path = folder.path;
     target.is_root = folder.is_root;
     target.scope = s.path_scope();
+    if (s.login.account.desktop) {
+        target.letters = formats::LetterCase::exact;
+        target.dates = {true, platform::seconds_since_epoch()};
+    }
     return true;
 }
 
@@ -117,7 +125,7 @@ ListingResult list_directory(const LogPoster& log, platform::Connection& connect
                              const ListingTarget& target, RepresentationType type) {
     const auto code =
         type == RepresentationType::EBCDIC ? formats::LineCode::ebcdic : formats::LineCode::ascii;
-    formats::ListingWriter writer(kind, system, code);
+    formats::ListingWriter writer(kind, system, code, target.dates);
     BlockSender out(log, connection);
     const std::string header = writer.header();
     if (!header.empty() && !(out.add(header) && out.flush())) return ListingResult::cut;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "server/formats/listing_format.h"
+#include "server/formats/wildcard.h"
 #include "server/protocol/session.h"
 
 namespace kesto::server {
@@ -21,6 +22,8 @@ struct ListingTarget {
     bool is_root = false;       // the scope's root: its ".." shows the root's own data
     platform::PathScope scope;  // where links in the folder are checked
     std::string pattern;
+    formats::LetterCase letters = formats::LetterCase::ignored;  // of the pattern
+    formats::UnixDates dates;                                    // of the UNIX form
 };
 
 // Resolves a listing's argument for the session and opens its folder. False (after

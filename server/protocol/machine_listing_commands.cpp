@@ -113,11 +113,13 @@ void cmd_mlst(Session& s, std::string_view rest) {
         s.reply(kNotTaken);
         return;
     }
-    // The path as the resolution found it: real names, links followed, from the root.
-    const std::string head = "250-Listing " + entry.path + "\r\n";
+    // The path as the resolution found it (real names, links followed), shown as PWD
+    // shows paths: below the root for a confined account for desktop clients.
+    const std::string shown = s.client_path_of(entry.path);
+    const std::string head = "250-Listing " + shown + "\r\n";
     const std::string facts =
         " " + formats::facts_text(fact_entry(s, info, kind_of(info)), s.transfer.listing_facts) +
-        " " + entry.path + "\r\n";
+        " " + shown + "\r\n";
     // A line the control channel cannot carry would end the session: refuse instead.
     if (!fits_reply_line(head) || !fits_reply_line(facts)) {
         s.reply(kNotTaken);

@@ -49,7 +49,7 @@ void run_command_loop(Session& s) {
         if (status == kLineTooLong || raw.size() > kCommandLineKept) {
             s.reply(kUnrecognized);
         } else {
-            const std::string line = normalise_command_line(raw);
+            const std::string line = session_command_line(s, raw);
             if (s.context.log.wants(LogLevel::extreme))
                 s.log(LogLevel::extreme, "C->S: " + traced(line));
             dispatch(s, line);
@@ -90,8 +90,20 @@ void Session::log(LogLevel level, const std::string& text) const {
 }
 
 platform::PathScope Session::path_scope() const {
-    return platform::PathScope{login.current_directory, login.account.confined, login.root_real,
-                               login.root_folder.get()};
+    const settings::Account& a = login.account;
+    return platform::PathScope{.cwd = login.current_directory,
+                               .confined = a.confined,
+                               .root = login.root_real,
+                               .root_folder = login.root_folder.get(),
+                               .exact_case = a.desktop,
+                               .root_is_slash = a.desktop && a.confined};
+}
+
+std::string Session::client_path_of(const std::string& local_path) const {
+    if (!(login.account.desktop && login.account.confined)) return local_path;
+    // Nothing outside the root is named: a root that did not resolve shows as "/".
+    const std::string shown = platform::path_from_root(login.root_real, local_path);
+    return shown.empty() ? std::string("/") : shown;
 }
 
 bool Session::resolve_path(std::string_view client_path, platform::Follow follow,

@@ -69,6 +69,11 @@ struct Session {
     // 521 "Access denied." and returns false.
     bool resolve_path(std::string_view client_path, platform::Follow follow,
                       platform::Entry& entry);
+    // The path a client is shown for a resolved local path (an Entry's `path`, the
+    // working directory): the real one, or for a confined account for desktop clients
+    // the one below its root, which that client sees as "/". Every reply naming a path
+    // takes it from here.
+    [[nodiscard]] std::string client_path_of(const std::string& local_path) const;
 
     ServerContext& context;
     const platform::Endpoint peer;  // the client's address, for STAT and active connections

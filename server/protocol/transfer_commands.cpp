@@ -4,6 +4,7 @@
 // data connection before their 150.
 #include <random>
 
+#include "base/ascii.h"
 #include "platform/file_transfer.h"
 #include "platform/files.h"
 #include "server/protocol/commands.h"
@@ -107,7 +108,9 @@ bool claim_unique_file(Session& s, std::string_view wanted, std::string& name,
 std::string_view without_options(std::string_view argument) {
     for (;;) {
         std::size_t i = 1;
-        while (i < argument.size() && argument[i] >= 'A' && argument[i] <= 'Z') ++i;
+        while (i < argument.size() && ascii::to_upper(argument[i]) >= 'A' &&
+               ascii::to_upper(argument[i]) <= 'Z')
+            ++i;
         const bool option = argument.size() > 1 && argument[0] == '-' && i > 1 &&
                             (i == argument.size() || argument[i] == ' ');
         if (!option) return argument;
@@ -196,8 +199,10 @@ void list_command(Session& s, std::string_view rest, bool names) {
     if (names) {
         kind = formats::ListingKind::LIST_NAMES;
         if (argument.size() > 1 && argument[0] == '-') {
-            if (argument[1] == 'C') kind = formats::ListingKind::LIST_NAMES_COLUMNS;
-            if (argument[1] == 'L') kind = formats::ListingKind::LIST_NAMES_LONG;
+            // Desktop clients' arguments keep their case: "-l" is "-L".
+            const char option = ascii::to_upper(argument[1]);
+            if (option == 'C') kind = formats::ListingKind::LIST_NAMES_COLUMNS;
+            if (option == 'L') kind = formats::ListingKind::LIST_NAMES_LONG;
             argument.remove_prefix(2);
             if (argument.starts_with(' ')) argument.remove_prefix(1);
         }

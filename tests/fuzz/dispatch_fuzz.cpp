@@ -1,7 +1,7 @@
 // Command lines through the normalisation and the dispatcher of a confined, logged-in
-// session. Replies go to an in-memory connection; files live in a private
-// folder, and nothing outside it may change. Commands that wait for a data connection
-// (and QUIT and REIN) are left out.
+// session, for a machine control's account or one for desktop clients. Replies go to an in-memory
+// connection; files live in a private folder, and nothing outside it may change. Commands that wait
+// for a data connection (and QUIT and REIN) are left out.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
@@ -77,9 +77,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.login.root_folder = kesto::platform::open_root_folder(w.root.string());
     s.login.current_directory = w.root.string();
     FuzzedDataProvider in(data, size);
+    // Desktop clients: arguments as sent, exact names, the root seen as "/".
+    s.login.account.desktop = in.ConsumeBool();
     for (int i = 0; i < 16 && in.remaining_bytes() > 0; ++i) {
         const std::string raw = in.ConsumeRandomLengthString(kCommandLineKept);
-        const std::string line = normalise_command_line(raw);
+        const std::string line = session_command_line(s, raw);
         if (waits_or_ends(line)) continue;
         dispatch(s, line);
         control.clear_sent();

@@ -59,15 +59,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Tree& t = tree();
     const std::string cwd = in.ConsumeBool() ? t.root : t.sub;
     const bool follow_final = in.ConsumeBool();
+    const bool desktop = in.ConsumeBool();  // exact names, the root seen as "/"
     const std::string client = in.ConsumeRemainingBytesAsString();
     if (client.find('\0') != std::string::npos) return 0;  // no C path holds one
 
     if (!well_formed(combine_client_path(cwd, client))) __builtin_trap();
     const Follow follow = follow_final ? Follow::final_link : Follow::not_final_link;
     Entry entry;
-    if (resolve_client_path(PathScope{cwd, true, t.root, t.root_fd}, client, follow, entry) !=
-        PathResult::ok)
-        return 0;
+    const PathScope scope{.cwd = cwd,
+                          .confined = true,
+                          .root = t.root,
+                          .root_folder = t.root_fd,
+                          .exact_case = desktop,
+                          .root_is_slash = desktop};
+    if (resolve_client_path(scope, client, follow, entry) != PathResult::ok) return 0;
     const std::string folder =
         canonical_path("/proc/self/fd/" + std::to_string(entry.folder.get()));
     if (folder.empty() || !is_within(t.root, folder) || !is_within(t.root, entry.path))

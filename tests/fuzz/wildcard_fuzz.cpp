@@ -16,6 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string name = in.ConsumeRandomLengthString(1024);
     const bool matched = wildcard_match(pattern, name);
     if (!wildcard_match("*", name)) __builtin_trap();
+    // Exact letters (desktop clients) only narrow the match.
+    if (wildcard_match(pattern, name, LetterCase::exact) && !matched) __builtin_trap();
     // A pattern without wildcards matches the names equal to it, case ignored.
     if (!has_wildcards(pattern) && pattern.size() == name.size() &&
         std::equal(pattern.begin(), pattern.end(), name.begin(),

@@ -315,8 +315,10 @@ void InteropTest::SetUp() {
     const fs::path base = fs::canonical(folder_.path());
     files_ = base / "files";
     jail_ = files_ / "JAIL";
+    desk_ = base / "desk";
     client_ = base / "client";
     fs::create_directories(jail_);
+    fs::create_directories(desk_);
     fs::create_directories(client_);
     auto account = [](const std::string& section, const std::string& keys) {
         return "[USER" + section + "]\r\nNAME=" + lower(section) + "\r\nPASS=" + kPassword +
@@ -328,7 +330,8 @@ void InteropTest::SetUp() {
         account(kUnixUser, path + "SYS=UNIX") + account(kWinUser, path + "SYS=WINNT4") +
             account(kUnknownUser, path + "SYS=UNKNOWN") + account(kOkumaUser, path + "SYS=OKUMA") +
             account(kConfinedUser, "PATH=" + jail_.string() + "\r\nROOT=yes") +
-            account(kReadOnlyUser, path + "READONLY=yes\r\nSYS=WINNT4"));
+            account(kReadOnlyUser, path + "READONLY=yes\r\nSYS=WINNT4") +
+            account(kDesktopUser, "PATH=" + desk_.string() + "\r\nROOT=yes\r\nDESKTOP=yes"));
     // IPv6 clients reach the same server on ::1.
     server_ =
         std::make_unique<test::ServerUnderTest>(folder_, "EXTREME", "SYSTEM_ADDRESS6=::1\r\n");

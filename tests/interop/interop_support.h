@@ -1,5 +1,5 @@
 #pragma once
-// Running real FTP clients (curl, lftp, Python's ftplib) against a kftpd from a temporary
+// Running real FTP clients (curl, lftp, Python's ftplib, rclone) against a kftpd from a temporary
 // program folder, and comparing what they moved with the files on disk.
 
 #include <gtest/gtest.h>
@@ -72,13 +72,15 @@ inline constexpr const char* kUnknownUser = "SHORTUSER";
 inline constexpr const char* kOkumaUser = "OKUMAUSER";
 inline constexpr const char* kConfinedUser = "JAILED";
 inline constexpr const char* kReadOnlyUser = "VIEWER";
+inline constexpr const char* kDesktopUser = "DESKUSER";  // DESKTOP = Yes, confined to desk()
 inline constexpr const char* kPassword = "Secret7";
 // The name a client logs in with: the account's name in lower case (the server upper-cases
 // every command line, so the section is found all the same).
 std::string login_name(const std::string& account);
 
-// A kftpd with one account of each kind, all on `files()` except the confined one, which
-// is locked into `jail()` (a folder below `files()`). Clients run in `client_folder()`.
+// A kftpd with one account of each kind, all on `files()` except the confined ones: one
+// locked into `jail()` (a folder below `files()`), and one for desktop clients locked
+// into `desk()` (beside `files()`). Clients run in `client_folder()`.
 class InteropTest : public ::testing::Test {
   protected:
     void SetUp() override;
@@ -87,6 +89,7 @@ class InteropTest : public ::testing::Test {
     int port() const { return server_->port(); }
     const fs::path& files() const { return files_; }
     const fs::path& jail() const { return jail_; }
+    const fs::path& desk() const { return desk_; }
     const fs::path& client_folder() const { return client_; }
     std::string url(const std::string& path = "/") const;
     std::string url6(const std::string& path = "/") const;  // the same server over IPv6
@@ -103,6 +106,7 @@ class InteropTest : public ::testing::Test {
     test::ProgramFolder folder_;
     fs::path files_;
     fs::path jail_;
+    fs::path desk_;
     fs::path client_;
     std::unique_ptr<test::ServerUnderTest> server_;
 };

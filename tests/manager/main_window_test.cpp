@@ -2,6 +2,7 @@
 // byte after each step.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -170,8 +171,8 @@ class MainWindowTest : public QObject {
         QVERIFY(text.find("USERS = bob,carl\r\n") != std::string::npos);
         QVERIFY(text.find(banner("USERCARL") +
                           "NAME\t\t= carl\r\nPASS\t\t= pw\r\nPATH\t\t= " + folder_.string() +
-                          "\r\nROOT\t\t= No\r\nREADONLY\t= No\r\nSYS\t\t= UNIX\r\n") !=
-                std::string::npos);
+                          "\r\nROOT\t\t= No\r\nREADONLY\t= No\r\nSYS\t\t= UNIX\r\n"
+                          "DESKTOP\t\t= No\r\n") != std::string::npos);
 
         // A change of letter case keeps the section.
         fill_editor("Bob", "x", "/tmp");
@@ -203,6 +204,38 @@ class MainWindowTest : public QObject {
         answer_box(QMessageBox::No);
         QTest::mouseClick(button(&window, kesto::manager::kRemoveId), Qt::LeftButton);
         QCOMPARE(rows(window).size(), 1);  // No keeps the account
+    }
+
+    // The editor's tick box for desktop clients is written as DESKTOP and shown again.
+    void the_desktop_tick_box_is_stored_and_shown_again() {
+        put("[USERLIST]\r\nUSERS = bob\r\n[USERbob]\r\nNAME = bob\r\nPASS = x\r\nPATH = "
+            "/tmp\r\nROOT = Yes\r\n");
+        ProfileStore store(file_.string());
+        MainDialog window(store, folder_.string(), "us");
+        window.show();
+        bool was_ticked = true;
+        const auto click_desktop_and_ok = [&was_ticked] {
+            on_next_modal([&was_ticked](QWidget* editor) {
+                auto* box = qobject_cast<QCheckBox*>(control(editor, 1012));
+                QVERIFY(box != nullptr);
+                QCOMPARE(box->text(),
+                         QString::fromUtf8(kesto::common::message(kesto::msg::kDesktopFlag)));
+                was_ticked = box->isChecked();
+                QTest::mouseClick(box, Qt::LeftButton);
+                QTest::mouseClick(button(editor, 1), Qt::LeftButton);
+            });
+        };
+        click_desktop_and_ok();
+        QTest::mouseClick(button(&window, kesto::manager::kEditId), Qt::LeftButton);
+        QVERIFY(!was_ticked);
+        std::string text = read_file(file_);
+        QVERIFY(text.find("READONLY\t= No\r\nDESKTOP\t\t= Yes\r\n") != std::string::npos);
+        click_desktop_and_ok();
+        QTest::mouseClick(button(&window, kesto::manager::kEditId), Qt::LeftButton);
+        QVERIFY(was_ticked);
+        text = read_file(file_);
+        QVERIFY(text.find("DESKTOP\t\t= No\r\n") != std::string::npos);
+        QVERIFY(text.find("DESKTOP\t\t= Yes") == std::string::npos);
     }
 
     void add_is_disabled_at_256_rows() {

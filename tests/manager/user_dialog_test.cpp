@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
@@ -118,6 +119,28 @@ bool whats_this_shown() {
     return std::any_of(windows.begin(), windows.end(), [](const QWidget* window) {
         return window->inherits("QWhatsThat") && window->isVisible();
     });
+}
+
+// Whether the shown pop-up shows `text`: its text area compared, pixel for pixel, with
+// that of a pop-up Qt shows for `text`.
+bool popup_shows(const QString& text) {
+    const auto shown_popup = [] {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->inherits("QWhatsThat") && window->isVisible()) return window;
+        }
+        return static_cast<QWidget*>(nullptr);
+    };
+    // The frame and drop shadow (which shows what lies behind) are cut off.
+    const auto text_area = [](QWidget* popup) {
+        const QImage image = popup->grab().toImage();
+        return image.copy(image.rect().adjusted(2, 2, -8, -8));
+    };
+    QWidget* popup = shown_popup();
+    if (popup == nullptr) return false;
+    const QImage shown = text_area(popup);
+    QWhatsThis::showText(QPoint(0, 0), text);
+    QWidget* reference = shown_popup();
+    return reference != nullptr && text_area(reference) == shown;
 }
 
 // The fields as typed; the other controls keep what the dialog opened with.
@@ -256,6 +279,7 @@ void UserDialogTest::controlsCarryCaptionsIdsBuddiesAndTabOrder() {
     QCOMPARE(style->itemText(3), QString("UNKNOWN"));
     QCOMPARE(control<QCheckBox>(dialog_.get(), id::kConfined)->text(), text_of(msg::kConfinedFlag));
     QCOMPARE(control<QCheckBox>(dialog_.get(), id::kReadOnly)->text(), text_of(msg::kReadOnlyFlag));
+    QCOMPARE(control<QCheckBox>(dialog_.get(), id::kDesktop)->text(), text_of(msg::kDesktopFlag));
     auto* ok = control<QPushButton>(dialog_.get(), id::kOk);
     QVERIFY(ok->isDefault());
     QCOMPARE(ok->text(), text_of(msg::kOk));
@@ -267,21 +291,23 @@ void UserDialogTest::controlsCarryCaptionsIdsBuddiesAndTabOrder() {
     QCOMPARE(browse->toolTip(), text_of(msg::kBrowseFolder));
 
     // The keyboard alone walks the fields in their order, starting at the name.
-    const int order[] = {id::kName,     id::kPassword, id::kListingStyle, id::kFolder, id::kBrowse,
-                         id::kConfined, id::kReadOnly, id::kOk,           id::kCancel, id::kName};
+    const int order[] = {id::kName,   id::kPassword, id::kListingStyle, id::kFolder,
+                         id::kBrowse, id::kConfined, id::kReadOnly,     id::kDesktop,
+                         id::kOk,     id::kCancel,   id::kName};
     QTRY_COMPARE(QApplication::focusWidget(), control(dialog_.get(), order[0]));
     for (std::size_t i = 1; i < std::size(order); ++i) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), control(dialog_.get(), order[i]));
     }
 
-    QVERIFY(open({"bob", "pw", "/srv", ListingStyle::okuma, true, false}));
+    QVERIFY(open({"bob", "pw", "/srv", ListingStyle::okuma, true, false, true}));
     QCOMPARE(dialog_->windowTitle(), text_of(msg::kEditAccountCaption));
     QCOMPARE(control<QLineEdit>(dialog_.get(), id::kName)->text(), QString("bob"));
     QCOMPARE(control<QLineEdit>(dialog_.get(), id::kFolder)->text(), QString("/srv"));
     QCOMPARE(control<QComboBox>(dialog_.get(), id::kListingStyle)->currentText(), QString("OKUMA"));
     QVERIFY(control<QCheckBox>(dialog_.get(), id::kConfined)->isChecked());
     QVERIFY(!control<QCheckBox>(dialog_.get(), id::kReadOnly)->isChecked());
+    QVERIFY(control<QCheckBox>(dialog_.get(), id::kDesktop)->isChecked());
 }
 
 void UserDialogTest::mnemonicsAreUniqueInEveryLanguage() {
@@ -300,7 +326,7 @@ void UserDialogTest::mnemonicsAreUniqueInEveryLanguage() {
             QVERIFY2(!keys.contains(key), qPrintable(QString(language) + ": " + text));
             keys.insert(key);
         }
-        QCOMPARE(captions, 6);  // four labels and two check boxes; OK and Cancel have none
+        QCOMPARE(captions, 7);  // four labels, three check boxes; OK and Cancel have none
     }
     QVERIFY(install_language("us"));
 }
@@ -376,6 +402,7 @@ void UserDialogTest::acceptsAndHandsBackTheCleanedValues() {
     QVERIFY(open());
     QTest::keyClick(control(dialog_.get(), id::kListingStyle), Qt::Key_Down);
     QTest::mouseClick(control(dialog_.get(), id::kConfined), Qt::LeftButton);
+    QTest::mouseClick(control(dialog_.get(), id::kDesktop), Qt::LeftButton);
     BoxAnswerer answerer;
     submit({" a,b ", "  pass word ", temp_.path() + "//program/"});
     QVERIFY(answerer.seen().isEmpty());
@@ -388,6 +415,7 @@ void UserDialogTest::acceptsAndHandsBackTheCleanedValues() {
     QCOMPARE(values.listing_style, ListingStyle::windows);
     QVERIFY(values.confined);
     QVERIFY(!values.read_only);
+    QVERIFY(values.desktop);
     QCOMPARE(control<QLineEdit>(dialog_.get(), id::kName)->text(), QString(" a,b "));
     QCOMPARE(file_bytes(config_), before);  // the editor only reads the configuration
 }
@@ -402,6 +430,7 @@ void UserDialogTest::viaExecTheCallerGetsAccepted() {
     QCOMPARE(dialog.values().name, std::string("alicex"));
     QCOMPARE(dialog.values().listing_style, ListingStyle::unknown);
     QVERIFY(dialog.values().read_only);
+    QVERIFY(!dialog.values().desktop);
 
     UserDialog cancelled({"alice", "pw", "/", ListingStyle::unknown, false, true}, *store_);
     QTimer::singleShot(0, &cancelled, [&cancelled] {
@@ -561,6 +590,14 @@ void UserDialogTest::helpAnswersF1() {
     QTRY_COMPARE(QApplication::focusWidget(), browse);
     QTest::keyClick(browse, Qt::Key_F1);
     QTRY_VERIFY(whats_this_shown());
+    QWhatsThis::hideText();
+    QWidget* desktop = control(dialog_.get(), id::kDesktop);
+    desktop->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), desktop);
+    QTest::keyClick(desktop, Qt::Key_F1);
+    QTRY_VERIFY(whats_this_shown());
+    QVERIFY(popup_shows(text_of(msg::kHelpDesktopFlag)));
+    QVERIFY(!popup_shows(text_of(msg::kHelpReadOnlyFlag)));
 }
 
 // Pictures for the documentation, written when KESTO_SCREENSHOT_DIR names a folder.

@@ -38,6 +38,15 @@ TEST(IsWithin, ComponentBoundaries) {
     EXPECT_TRUE(is_within("/", "/anything"));
 }
 
+TEST(PathFromRoot, TheRootIsSlash) {
+    EXPECT_EQ(path_from_root("/srv/ftp", "/srv/ftp"), "/");
+    EXPECT_EQ(path_from_root("/srv/ftp/", "/srv/ftp/a/b"), "/a/b");
+    EXPECT_EQ(path_from_root("/", "/a"), "/a");
+    EXPECT_EQ(path_from_root("/srv/ftp", "/srv/ftp2"), "");
+    EXPECT_EQ(path_from_root("/srv/ftp", "/srv"), "");
+    EXPECT_EQ(path_from_root("", "/srv"), "");  // a root that did not resolve names nothing
+}
+
 class FileLayer : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -191,6 +200,52 @@ TEST_F(FileLayer, UnconfinedOrUnresolvableRoots) {
     // A confined account whose folder did not resolve at login reaches nothing.
     EXPECT_EQ(resolve_client_path(PathScope{"/", true, "", -1}, "x", Follow::final_link, entry),
               PathResult::denied);
+}
+
+// Desktop clients: names exactly as given, and a confined root that the client sees as
+// "/", so absolute paths start at it and '..' stops there.
+TEST_F(FileLayer, DesktopScopesLookUpExactlyBelowARootSeenAsSlash) {
+    PathScope scope{.cwd = root_.string(),
+                    .confined = true,
+                    .root = root_.string(),
+                    .root_folder = root_fd_.get(),
+                    .exact_case = true,
+                    .root_is_slash = true};
+    auto local = [&](const std::string& path, const std::string& cwd) {
+        scope.cwd = cwd;
+        Entry entry;
+        const PathResult r = resolve_client_path(scope, path, Follow::final_link, entry);
+        return r == PathResult::ok ? entry.path : std::string("denied");
+    };
+    const std::string root = root_.string();
+    const std::string sub = (root_ / "Programs" / "Sub").string();
+    EXPECT_EQ(local("Part1.nc", root), root + "/Part1.nc");
+    EXPECT_EQ(local("PART1.NC", root), root + "/PART1.NC");  // another, new name
+    EXPECT_EQ(local("PROGRAMS/Sub", root), "denied");        // no such folder
+    EXPECT_EQ(local("/Programs/Sub", sub), sub);
+    EXPECT_EQ(local("INSIDE/Sub", root), sub);
+    for (const char* at_root : {"/", "..", "../../..", "/../.."})
+        EXPECT_EQ(local(at_root, sub.substr(0, sub.size() - 4)), root) << at_root;
+    EXPECT_EQ(local("../../Part1.nc", sub), root + "/Part1.nc");
+    EXPECT_EQ(local("/../secret.txt", sub), root + "/secret.txt");  // inside, missing
+    // The real path names a place below the root, which does not exist; links stay checked.
+    EXPECT_EQ(local(root + "/Part1.nc", root), "denied");
+    EXPECT_EQ(local("OUT", root), "denied");
+    EXPECT_EQ(local("/DANGLING", sub), "denied");
+    // Not confined: exact names, real paths.
+    const PathScope free{.cwd = root,
+                         .confined = false,
+                         .root = "",
+                         .root_folder = slash_fd_.get(),
+                         .exact_case = true,
+                         .root_is_slash = false};
+    Entry entry;
+    ASSERT_EQ(resolve_client_path(free, root + "/PROGRAMS", Follow::final_link, entry),
+              PathResult::ok);
+    EXPECT_FALSE(file_info(entry).exists);
+    ASSERT_EQ(resolve_client_path(free, "../secret.txt", Follow::final_link, entry),
+              PathResult::ok);
+    EXPECT_TRUE(file_info(entry).exists);
 }
 
 TEST_F(FileLayer, FileInfo) {

@@ -109,6 +109,40 @@ TEST_F(ListingTest, WorkedExampleNameListsInEveryEmulation) {
     }
 }
 
+// Desktop clients: ls -l's rule, measured from the listing's time. Six months back
+// (half of 365.2425 days) and anything after now show the year where the time stood.
+TEST_F(ListingTest, UnixDatesAsLsShowTheYearOfOldAndFutureEntries) {
+    const std::int64_t now = 1700000000;  // 2023-11-14 23:13:20 here
+    const std::int64_t six_months = 31556952 / 2;
+    EXPECT_TRUE(fmt::shows_time_of_day(now, now));
+    EXPECT_TRUE(fmt::shows_time_of_day(now - six_months + 1, now));
+    EXPECT_FALSE(fmt::shows_time_of_day(now - six_months, now));
+    EXPECT_FALSE(fmt::shows_time_of_day(now + 1, now));
+
+    const std::vector<DirEntry> entries = {{"OLD", false, false, 5, 1583323200},  // 2020-03-04
+                                           {"RECENT", true, false, 0, now - 10 * 86400},
+                                           {"FUTURE", false, false, 7, now + 86400}};
+    std::string as_ls;
+    for (const auto& line : fmt::format_listing(entries, ListingKind::LIST_LONG, SystemType::UNIX,
+                                                LineCode::ascii, {true, now}))
+        as_ls += line;
+    EXPECT_EQ(as_ls,
+              "total 100\r\n"
+              "-rw-rw-rw-   1 ftpd     ftpd           5 Mar 04  2020 OLD\r\n"
+              "drwxrwxrwx   1 ftpd     ftpd           0 Nov 04 23:13 RECENT\r\n"
+              "-rw-rw-rw-   1 ftpd     ftpd           7 Nov 15  2023 FUTURE\r\n");
+    const auto long_names = fmt::format_listing(entries, ListingKind::LIST_NAMES_LONG,
+                                                SystemType::UNIX, LineCode::ascii, {true, now});
+    EXPECT_EQ(long_names.at(0), "-rw-rw-rw-   1 ftpd     ftpd           5 Mar 04  2020 OLD\r\n");
+    // The fixed form, and the other emulations, whatever the dates say.
+    EXPECT_EQ(listing(entries, ListingKind::LIST_LONG).find("2020"), std::string::npos);
+    for (SystemType system : {SystemType::UNKNOWN, SystemType::WINNT4, SystemType::OKUMA}) {
+        EXPECT_EQ(fmt::format_listing(entries, ListingKind::LIST_LONG, system, LineCode::ascii,
+                                      {true, now}),
+                  fmt::format_listing(entries, ListingKind::LIST_LONG, system, LineCode::ascii));
+    }
+}
+
 TEST_F(ListingTest, EmptySearchGivesOnlyTheUnixTotalLine) {
     EXPECT_EQ(listing({}, ListingKind::LIST_LONG, SystemType::UNIX), "total 100\r\n");
     EXPECT_EQ(listing({}, ListingKind::LIST_LONG, SystemType::OKUMA), "");

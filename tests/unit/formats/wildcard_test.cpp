@@ -12,6 +12,17 @@ using kesto::formats::search_order_less;
 using kesto::formats::sort_in_search_order;
 using kesto::formats::wildcard_match;
 
+TEST(Wildcard, ExactLettersForDesktopClients) {
+    using kesto::formats::LetterCase;
+    EXPECT_TRUE(wildcard_match("*.bin", "b.bin", LetterCase::exact));
+    EXPECT_FALSE(wildcard_match("*.bin", "B.BIN", LetterCase::exact));
+    EXPECT_FALSE(wildcard_match("b?BIN", "b.bin", LetterCase::exact));
+    EXPECT_TRUE(wildcard_match("Mixed*", "Mixed Case.txt", LetterCase::exact));
+    EXPECT_FALSE(wildcard_match("mixed*", "Mixed Case.txt", LetterCase::exact));
+    EXPECT_TRUE(wildcard_match("readme.*", "readme", LetterCase::exact));  // the ".*" rule stays
+    EXPECT_FALSE(wildcard_match("README.*", "readme", LetterCase::exact));
+}
+
 TEST(Wildcard, CaseIsIgnoredForAsciiOnly) {
     EXPECT_TRUE(wildcard_match("PART1.NC", "part1.nc"));
     EXPECT_TRUE(wildcard_match("part1.nc", "PART1.NC"));
