@@ -44,10 +44,6 @@ constexpr int kAddressPartChars = 3;
 constexpr int kNumberFieldChars = 8;
 constexpr int kLogFileFieldChars = 28;
 
-void set_control_id(QWidget* control, int id) {
-    control->setProperty(common::kControlIdProperty, id);
-}
-
 int field_width(const QWidget* field, int characters) {
     // Digits are the widest characters these fields hold; add room for the frame.
     return field->fontMetrics().horizontalAdvance(QString(characters, QLatin1Char('0'))) +
@@ -103,9 +99,9 @@ SettingsDialog::SettingsDialog(common::ProfileStore& store, std::string program_
 void SettingsDialog::create_controls() {
     using namespace settings_control;
     group_ = new QGroupBox(this);
-    set_control_id(new QLabel(group_), kLogLevelLabel);
+    common::set_control_id(new QLabel(group_), kLogLevelLabel);
     log_level_ = new LabelledComboBox(group_);
-    set_control_id(new QLabel(group_), kLogFileLabel);
+    common::set_control_id(new QLabel(group_), kLogFileLabel);
     log_file_ = new LabelledEdit(group_);
     new QLabel(group_);
     port_ = new LabelledEdit(group_);
@@ -123,23 +119,23 @@ void SettingsDialog::create_controls() {
         part->setAlignment(Qt::AlignRight);
         part->setValidator(
             new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), part));
-        set_control_id(part, kAddressPart1 + static_cast<int>(i));
+        common::set_control_id(part, kAddressPart1 + static_cast<int>(i));
         address_parts_.at(i) = part;
     }
     ok_ = new QPushButton(this);
     cancel_ = new QPushButton(this);
 
-    set_control_id(group_, kGroup);
-    set_control_id(log_level_, kLogLevel);
-    set_control_id(log_file_, kLogFile);
-    set_control_id(port_, kPort);
-    set_control_id(idle_timeout_, kIdleTimeout);
-    set_control_id(data_timeout_, kDataTimeout);
-    set_control_id(autostart_, kAutostart);
-    set_control_id(specific_address_, kSpecificAddress);
-    set_control_id(address_label_, kAddressLabel);
-    set_control_id(ok_, kOk);
-    set_control_id(cancel_, kCancel);
+    common::set_control_id(group_, kGroup);
+    common::set_control_id(log_level_, kLogLevel);
+    common::set_control_id(log_file_, kLogFile);
+    common::set_control_id(port_, kPort);
+    common::set_control_id(idle_timeout_, kIdleTimeout);
+    common::set_control_id(data_timeout_, kDataTimeout);
+    common::set_control_id(autostart_, kAutostart);
+    common::set_control_id(specific_address_, kSpecificAddress);
+    common::set_control_id(address_label_, kAddressLabel);
+    common::set_control_id(ok_, kOk);
+    common::set_control_id(cancel_, kCancel);
     ok_->setDefault(true);
     numbers_ = {NumberField{port_, &settings::kSystemPort, msg::kPortOutOfRange},
                 NumberField{idle_timeout_, &settings::kIdleTimeout, msg::kIdleTimeoutOutOfRange},

@@ -54,10 +54,6 @@ constexpr int kFolderChosen = 1;
 // Wide enough for a typical home folder without scrolling.
 constexpr int kFolderFieldChars = 44;
 
-void set_control_id(QWidget* control, int id) {
-    control->setProperty(common::kControlIdProperty, id);
-}
-
 // The key a caption's mnemonic takes: the character after its first single '&'.
 QChar mnemonic_of(const QString& caption) {
     for (qsizetype i = 0; i + 1 < caption.size(); ++i) {
@@ -150,17 +146,17 @@ void UserDialog::create_controls() {
     cancel_ = new QPushButton(this);
 
     using namespace editor_control;
-    set_control_id(group_, kAccountGroup);
-    set_control_id(name_, kName);
-    set_control_id(password_, kPassword);
-    set_control_id(listing_style_, kListingStyle);
-    set_control_id(folder_, kFolder);
-    set_control_id(browse_, kBrowse);
-    set_control_id(confined_, kConfined);
-    set_control_id(read_only_, kReadOnly);
-    set_control_id(desktop_, kDesktop);
-    set_control_id(ok_, kOk);
-    set_control_id(cancel_, kCancel);
+    common::set_control_id(group_, kAccountGroup);
+    common::set_control_id(name_, kName);
+    common::set_control_id(password_, kPassword);
+    common::set_control_id(listing_style_, kListingStyle);
+    common::set_control_id(folder_, kFolder);
+    common::set_control_id(browse_, kBrowse);
+    common::set_control_id(confined_, kConfined);
+    common::set_control_id(read_only_, kReadOnly);
+    common::set_control_id(desktop_, kDesktop);
+    common::set_control_id(ok_, kOk);
+    common::set_control_id(cancel_, kCancel);
     ok_->setDefault(true);
 }
 

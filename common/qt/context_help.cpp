@@ -187,6 +187,10 @@ class ContextHelpFilter : public QObject {
 
 }  // namespace
 
+void set_control_id(QWidget* control, int id) {
+    control->setProperty(kControlIdProperty, id);
+}
+
 int control_id_of(const QWidget* widget) {
     if (widget == nullptr) return kNoControlId;
     const QVariant id = widget->property(kControlIdProperty);

@@ -27,6 +27,9 @@ struct HelpPair {
 
 inline constexpr char kControlIdProperty[] = "controlId";
 
+// Names a control by its number (its "controlId" property).
+void set_control_id(QWidget* control, int id);
+
 // The control's number: its "controlId" property, 0 for a window, else -1.
 [[nodiscard]] int control_id_of(const QWidget* widget);
 

@@ -5,13 +5,13 @@
 
 #include <ctime>
 
+#include "ftp_replies.h"
 #include "test_server.h"
 
 using namespace kesto::test;
 
 namespace {
 
-const std::string kOkay = "200 Command okay.\r\n";
 const std::string kNotTaken550 = "550 Requested action not taken.\r\n";
 const std::string kNotTaken553 = "553 Requested action not taken.\r\n";
 const std::string kDone = "250 Requested file action okay, completed.\r\n";

@@ -4,19 +4,12 @@
 
 #include <memory>
 
+#include "ftp_replies.h"
 #include "test_server.h"
 
 using namespace kesto::test;
 
-namespace {
-
-int count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (auto p = text.find(part); p != std::string::npos; p = text.find(part, p + 1)) ++n;
-    return n;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 TEST(Connections, ThirtyThirdIsRefusedAndFreedSlotsAreReusedLowestFirst) {
     ProgramFolder folder;

@@ -8,6 +8,7 @@
 
 #include <ctime>
 
+#include "ftp_replies.h"
 #include "platform/net.h"
 #include "test_server.h"
 
@@ -17,20 +18,10 @@ using kesto::platform::UniqueFd;
 namespace {
 
 const std::string kDone = "250 Requested file action okay, completed.\r\n";
-const std::string kOkay = "200 Command okay.\r\n";
-const std::string kNotTaken = "550 Requested action not taken.\r\n";
-const std::string kDenied = "521 Access denied.\r\n";
-const std::string kComplete = "226 Transfer complete.\r\n";
 constexpr std::int64_t kOld = 1583323200;  // 2020-03-04 12:00:00 UTC, 13:00 in Berlin
 
 std::string pwd_reply(const std::string& path) {
     return "257 \"" + path + "\" is current directory.\r\n";
-}
-
-void set_mtime(const fs::path& path, std::int64_t seconds) {
-    const timespec times[2] = {{static_cast<time_t>(seconds), 0},
-                               {static_cast<time_t>(seconds), 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
 }
 
 class DesktopAccounts : public ::testing::Test {

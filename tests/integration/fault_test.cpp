@@ -9,6 +9,7 @@
 #include <random>
 #include <thread>
 
+#include "ftp_replies.h"
 #include "platform/net.h"
 #include "profile/profile_file.h"
 #include "server/formats/ebcdic.h"
@@ -18,8 +19,6 @@ using namespace kesto::test;
 using kesto::platform::UniqueFd;
 
 namespace {
-
-const std::string kOkay = "200 Command okay.\r\n";
 
 // Closes with a reset, as the kernel does for a client that was killed mid-transfer.
 void reset_connection(UniqueFd& fd) {

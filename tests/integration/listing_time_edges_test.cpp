@@ -15,12 +15,6 @@ using kesto::platform::UniqueFd;
 
 namespace {
 
-void set_mtime(const fs::path& path, std::int64_t seconds) {
-    const timespec times[2] = {{static_cast<time_t>(seconds), 0},
-                               {static_cast<time_t>(seconds), 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-}
-
 // The line of a listing that ends with `name`.
 std::string line_of(const std::string& listing, const std::string& name) {
     std::size_t end = listing.find(" " + name + "\r\n");

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "ftp_replies.h"
 #include "platform/net.h"
 #include "test_server.h"
 
@@ -14,17 +15,10 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-const std::string kRefused = "421 Service not available, closing control connection.\r\n";
 const std::string kLoginFailed = "(127.0.0.1) Login failed for user 'JOHN'.\r\n";
 const std::string kTooMany = "(127.0.0.1) Too many failed logins, connection closed.\r\n";
 const std::string kCrowded =
     "(Listener) Too many connections from 127.0.0.1, connection refused.\r\n";
-
-int count(const std::string& text, const std::string& part) {
-    int n = 0;
-    for (auto p = text.find(part); p != std::string::npos; p = text.find(part, p + 1)) ++n;
-    return n;
-}
 
 // The log line holding `part`, from its level mark ('!': FATAL) on.
 std::string line_with(const std::string& log, const std::string& part) {

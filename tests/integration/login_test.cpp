@@ -2,16 +2,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "ftp_replies.h"
 #include "test_server.h"
 
 using namespace kesto::test;
 
 namespace {
 
-const std::string kDenied = "521 Access denied.\r\n";
 const std::string kUserDenied = "530 User access denied.\r\n";
 const std::string kNotLoggedIn = "530 Not logged in.\r\n";
-const std::string kRefused = "421 Service not available, closing control connection.\r\n";
 
 std::string account(const std::string& name, const std::string& keys) {
     return "[USER" + name + "]\r\n" + keys + "\r\n";

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "ftp_replies.h"
 #include "platform/net.h"
 #include "test_server.h"
 
@@ -18,9 +19,6 @@ const std::string kFeatures =
     "211-Features:\r\n EPSV\r\n EPRT\r\n MDTM\r\n MLST type*;size*;modify*;perm*;unix.mode*;\r\n"
     " REST STREAM\r\n SIZE\r\n TVFS\r\n UTF8\r\n211 End\r\n";
 const std::string kOpening = "150 Opening ASCII mode data connection for /bin/ls.\r\n";
-const std::string kComplete = "226 Transfer complete.\r\n";
-const std::string kDenied = "521 Access denied.\r\n";
-const std::string kNotTaken = "550 Requested action not taken.\r\n";
 const std::string kBadArgs = "501 Syntax error in parameters or arguments.\r\n";
 const std::string kUnrecognized = "500 Syntax error, command unrecognized.\r\n";
 
@@ -28,11 +26,6 @@ constexpr std::time_t kWhen = 1796724900;  // 2026-12-08 10:15:00 UTC
 const std::string kStamp = "modify=20261208101500;";
 const std::string kGreeting = "Grüße ÄÖ.txt";
 const std::string kHanzi = "数据.nc";
-
-void set_mtime(const fs::path& path, std::time_t when) {
-    const timespec times[2] = {{when, 0}, {when, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
-}
 
 void set_mode(const fs::path& path, fs::perms mode) {
     fs::permissions(path, mode, fs::perm_options::replace);

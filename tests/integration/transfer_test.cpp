@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <sys/socket.h>
 
+#include "ftp_replies.h"
 #include "platform/net.h"
 #include "test_server.h"
 
@@ -13,7 +14,6 @@ using kesto::platform::UniqueFd;
 namespace {
 
 const std::string kOpening = "150 Opening ASCII mode data connection for /bin/ls.\r\n";
-const std::string kComplete = "226 Transfer complete.\r\n";
 const std::string kCannotOpen = "425 Can't open data connection.\r\n";
 
 std::string pattern_file(std::size_t size) {

@@ -99,6 +99,12 @@ void write_file(const fs::path& path, const std::string& content) {
     std::ofstream(path, std::ios::binary) << content;
 }
 
+void set_mtime(const fs::path& path, std::int64_t seconds) {
+    const timespec times[2] = {{static_cast<time_t>(seconds), 0},
+                               {static_cast<time_t>(seconds), 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << path;
+}
+
 int open_descriptors(pid_t pid) {
     std::error_code ignored;
     int n = 0;

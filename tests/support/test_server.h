@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -38,6 +39,8 @@ std::string read_file(const fs::path& path);
 int open_descriptors(pid_t pid);
 int thread_count(pid_t pid);
 void write_file(const fs::path& path, const std::string& content);
+// Sets the entry's modification time (a link itself, not what it names).
+void set_mtime(const fs::path& path, std::int64_t seconds);
 int free_port();
 
 // A copy of the installed program folder in a temporary directory.
