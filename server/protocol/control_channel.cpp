@@ -32,11 +32,28 @@ int send_bounded(platform::Connection& connection, const char* data, std::size_t
     return r.error;
 }
 
+// A byte 0xFF in a name goes out doubled: alone, a Telnet-aware client would take it for
+// the start of a command (RFC 854, RFC 2640), as the command reader takes it from clients.
+std::string doubled_iac(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        out += c;
+        if (static_cast<unsigned char>(c) == kIac) out += c;
+    }
+    return out;
+}
+
 }  // namespace
 
 int send_text(const LogPoster& log, platform::Connection& connection, std::string_view text) {
     if (text.size() > kReplyLineLimit) return 1;
     if (text.empty()) return 0;
+    std::string escaped;
+    if (text.find(static_cast<char>(kIac)) != std::string_view::npos) {
+        escaped = doubled_iac(text);
+        text = escaped;
+    }
     const int error = send_bounded(connection, text.data(), text.size());
     if (error == 0) return 0;
     log.post(LogLevel::informational, socket_error_line("SSR", error));

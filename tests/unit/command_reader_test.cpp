@@ -111,6 +111,15 @@ TEST_F(CommandReaderTest, RepliesAtTheLineLimit) {
     EXPECT_EQ(send_text(log_, *server_, std::string(251, 'b')), 1);
 }
 
+TEST_F(CommandReaderTest, ByteFFOfANameIsSentDoubledAndReadBackOnce) {
+    // The limit counts the text as composed: 244 bytes with two 0xFF still fit.
+    const std::string name = "A\xff" + std::string(241, 'b') + "\xff";
+    EXPECT_EQ(send_reply(log_, "127.0.0.1", *server_, 257, false, name), 0);
+    EXPECT_EQ(client_receives(), "257 A\xff\xff" + std::string(241, 'b') + "\xff\xff\r\n");
+    client_sends("CWD A\xff\xff" + std::string(241, 'b') + "\xff\xff\r\n");
+    EXPECT_EQ(next(), "CWD " + name);
+}
+
 TEST_F(CommandReaderTest, SendErrorsAreLoggedWithTheirTag) {
     std::vector<std::string> lines;
     LogPoster log{LogLevel::extreme, [&](LogLevel, const std::string& t) { lines.push_back(t); }};
