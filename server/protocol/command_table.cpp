@@ -15,11 +15,16 @@ using Handler = void (*)(Session&, std::string_view);
 
 enum class Login { not_needed, needed, needed_550 };
 
+// What the argument is: a path keeps its letter case and blanks for an account of
+// desktop clients; anything else is normalised for every account.
+enum class Argument { other, path };
+
 struct CommandRow {
     std::string_view word;
     std::string_view alias;  // a second word for the same command, or empty
     Handler handler;
     Login login;
+    Argument argument;
     bool refused_to_read_only;
     std::string_view trace = {};  // logged with the argument before any test ("Store: <%s>")
 };
@@ -27,66 +32,55 @@ struct CommandRow {
 // The order counts: the first word with which a line begins wins (NOOPX runs NOOP).
 // A word ending in a blank needs an argument.
 constexpr std::array kCommands = {
-    CommandRow{"USER ", "", cmd_user, Login::not_needed, false},
-    CommandRow{"PASS ", "", cmd_pass, Login::not_needed, false},
-    CommandRow{"ACCT ", "", cmd_acct, Login::not_needed, false},
-    CommandRow{"CWD ", "", cmd_cwd, Login::needed, false},
-    CommandRow{"CDUP", "XCUP", cmd_cdup, Login::needed, false},
-    CommandRow{"SMNT", "", cmd_smnt, Login::needed, false},
-    CommandRow{"REIN", "", cmd_rein, Login::not_needed, false},
-    CommandRow{"PORT ", "", cmd_port, Login::needed, false},
-    CommandRow{"TYPE ", "", cmd_type, Login::needed, false},
-    CommandRow{"STRU ", "", cmd_stru, Login::needed, false},
-    CommandRow{"MODE ", "", cmd_mode, Login::needed, false},
-    CommandRow{"RETR ", "", cmd_retr, Login::needed, false, "Got request for: <"},
-    CommandRow{"STOR ", "", cmd_stor, Login::needed, true, "Store: <"},
-    CommandRow{"STOU", "", cmd_stou, Login::needed, true},
-    CommandRow{"APPE ", "", cmd_appe, Login::needed, true},
-    CommandRow{"REST ", "", cmd_rest, Login::needed, false},
-    CommandRow{"MDTM ", "", cmd_mdtm, Login::needed, false},
-    CommandRow{"LIST", "", cmd_list, Login::needed, false},
-    CommandRow{"NLST", "", cmd_nlst, Login::needed, false},
-    CommandRow{"PASV", "", cmd_pasv, Login::needed, false},
-    CommandRow{"ALLO", "", cmd_allo, Login::needed, false},
-    CommandRow{"RNFR ", "", cmd_rnfr, Login::needed, true},
-    CommandRow{"RNTO ", "", cmd_rnto, Login::needed, true},
-    CommandRow{"ABOR", "", cmd_abor, Login::not_needed, false},
-    CommandRow{"DELE ", "", cmd_dele, Login::needed, true},
-    CommandRow{"RMD ", "XRMD ", cmd_rmd, Login::needed, true},
-    CommandRow{"MKD ", "XMKD ", cmd_mkd, Login::needed, true},
-    CommandRow{"PWD", "XPWD", cmd_pwd, Login::needed_550, false},
-    CommandRow{"SITE", "", cmd_site, Login::needed, false},
-    CommandRow{"SYST", "", cmd_syst, Login::needed, false},
-    CommandRow{"STAT", "", cmd_stat, Login::needed, false},
-    CommandRow{"SIZE ", "", cmd_size, Login::needed, false},
-    CommandRow{"HELP", "", cmd_help, Login::not_needed, false},
-    CommandRow{"NOOP", "", cmd_noop, Login::not_needed, false},
-    CommandRow{"QUIT", "", cmd_quit, Login::not_needed, false},
+    CommandRow{"USER ", "", cmd_user, Login::not_needed, Argument::other, false},
+    CommandRow{"PASS ", "", cmd_pass, Login::not_needed, Argument::other, false},
+    CommandRow{"ACCT ", "", cmd_acct, Login::not_needed, Argument::other, false},
+    CommandRow{"CWD ", "", cmd_cwd, Login::needed, Argument::path, false},
+    CommandRow{"CDUP", "XCUP", cmd_cdup, Login::needed, Argument::other, false},
+    CommandRow{"SMNT", "", cmd_smnt, Login::needed, Argument::other, false},
+    CommandRow{"REIN", "", cmd_rein, Login::not_needed, Argument::other, false},
+    CommandRow{"PORT ", "", cmd_port, Login::needed, Argument::other, false},
+    CommandRow{"TYPE ", "", cmd_type, Login::needed, Argument::other, false},
+    CommandRow{"STRU ", "", cmd_stru, Login::needed, Argument::other, false},
+    CommandRow{"MODE ", "", cmd_mode, Login::needed, Argument::other, false},
+    CommandRow{"RETR ", "", cmd_retr, Login::needed, Argument::path, false, "Got request for: <"},
+    CommandRow{"STOR ", "", cmd_stor, Login::needed, Argument::path, true, "Store: <"},
+    CommandRow{"STOU", "", cmd_stou, Login::needed, Argument::path, true},
+    CommandRow{"APPE ", "", cmd_appe, Login::needed, Argument::path, true},
+    CommandRow{"REST ", "", cmd_rest, Login::needed, Argument::other, false},
+    CommandRow{"MDTM ", "", cmd_mdtm, Login::needed, Argument::path, false},
+    CommandRow{"LIST", "", cmd_list, Login::needed, Argument::path, false},
+    CommandRow{"NLST", "", cmd_nlst, Login::needed, Argument::path, false},
+    CommandRow{"PASV", "", cmd_pasv, Login::needed, Argument::other, false},
+    CommandRow{"ALLO", "", cmd_allo, Login::needed, Argument::other, false},
+    CommandRow{"RNFR ", "", cmd_rnfr, Login::needed, Argument::path, true},
+    CommandRow{"RNTO ", "", cmd_rnto, Login::needed, Argument::path, true},
+    CommandRow{"ABOR", "", cmd_abor, Login::not_needed, Argument::other, false},
+    CommandRow{"DELE ", "", cmd_dele, Login::needed, Argument::path, true},
+    CommandRow{"RMD ", "XRMD ", cmd_rmd, Login::needed, Argument::path, true},
+    CommandRow{"MKD ", "XMKD ", cmd_mkd, Login::needed, Argument::path, true},
+    CommandRow{"PWD", "XPWD", cmd_pwd, Login::needed_550, Argument::other, false},
+    CommandRow{"SITE", "", cmd_site, Login::needed, Argument::other, false},
+    CommandRow{"SYST", "", cmd_syst, Login::needed, Argument::other, false},
+    CommandRow{"STAT", "", cmd_stat, Login::needed, Argument::path, false},
+    CommandRow{"SIZE ", "", cmd_size, Login::needed, Argument::path, false},
+    CommandRow{"HELP", "", cmd_help, Login::not_needed, Argument::other, false},
+    CommandRow{"NOOP", "", cmd_noop, Login::not_needed, Argument::other, false},
+    CommandRow{"QUIT", "", cmd_quit, Login::not_needed, Argument::other, false},
 };
 
 // Commands of later standards for desktop and scripting clients (FEAT, EPSV, MLSD...).
 // Tried after the table above, and not named by HELP, whose lines machine controls know.
 constexpr std::array kExtensionCommands = {
-    CommandRow{"FEAT", "", cmd_feat, Login::not_needed, false},
-    CommandRow{"OPTS ", "", cmd_opts, Login::not_needed, false},
-    CommandRow{"EPSV", "", cmd_epsv, Login::needed, false},
-    CommandRow{"EPRT ", "", cmd_eprt, Login::needed, false},
-    CommandRow{"MLSD", "", cmd_mlsd, Login::needed, false},
-    CommandRow{"MLST", "", cmd_mlst, Login::needed, false},
+    CommandRow{"FEAT", "", cmd_feat, Login::not_needed, Argument::other, false},
+    CommandRow{"OPTS ", "", cmd_opts, Login::not_needed, Argument::other, false},
+    CommandRow{"EPSV", "", cmd_epsv, Login::needed, Argument::other, false},
+    CommandRow{"EPRT ", "", cmd_eprt, Login::needed, Argument::other, false},
+    CommandRow{"MLSD", "", cmd_mlsd, Login::needed, Argument::path, false},
+    CommandRow{"MLST", "", cmd_mlst, Login::needed, Argument::path, false},
 };
 
 constexpr std::size_t kShortestLine = 3;
-
-// The commands whose argument names a file or folder (MLSD and MLST included).
-constexpr std::array<std::string_view, 15> kPathCommands = {
-    "CWD ",  "RETR ", "STOR ", "STOU", "APPE ", "MDTM ", "LIST", "NLST",
-    "RNFR ", "RNTO ", "DELE ", "RMD ", "MKD ",  "STAT",  "SIZE "};
-constexpr std::array<std::string_view, 2> kPathExtensionCommands = {"MLSD", "MLST"};
-
-bool takes_path(const CommandRow& row) {
-    return std::ranges::find(kPathCommands, row.word) != kPathCommands.end() ||
-           std::ranges::find(kPathExtensionCommands, row.word) != kPathExtensionCommands.end();
-}
 
 struct Match {
     const CommandRow* row = nullptr;
@@ -142,7 +136,7 @@ std::string session_command_line(const Session& s, std::string_view raw) {
     std::string line = normalise_command_line(raw);
     if (!s.login.logged_in || !s.login.account.desktop) return line;
     const Match match = line.size() < kShortestLine ? Match{} : find_command(line);
-    if (match.row == nullptr || !takes_path(*match.row)) return line;
+    if (match.row == nullptr || match.row->argument != Argument::path) return line;
     // The word and its blank have the same length in both lines: blanks are collapsed
     // only from the second blank of a run on, and letters keep their places.
     while (!raw.empty() && raw.front() == ' ') raw.remove_prefix(1);
