@@ -25,7 +25,9 @@ int idle_timeout_ms(const Session& s) {
 bool resolve_transfer_path(Session& s, std::string_view argument, platform::Entry& entry) {
     if (s.login.account.confined && argument.find_first_of("/\\") != std::string_view::npos &&
         s.context.log.wants(LogLevel::extreme)) {
-        const std::string path = platform::combine_client_path(s.login.current_directory, argument);
+        // As the client sees it: a root of "/" for an account of desktop clients.
+        const std::string path =
+            platform::combine_client_path(s.client_path_of(s.login.current_directory), argument);
         s.context.log.post(LogLevel::extreme,
                            "Check perm for dir: <" + path.substr(0, path.rfind('/')) + ">");
     }

@@ -49,7 +49,7 @@ class DesktopAccounts : public ::testing::Test {
         write_file(folder_.accounts(), account("DESK", "ROOT=Yes\r\nDESKTOP=Yes\r\n") +
                                            account("FREE", "DESKTOP=Yes\r\n") +
                                            account("CTRL", "ROOT=Yes\r\nDESKTOP=No\r\n"));
-        server_ = std::make_unique<ServerUnderTest>(folder_, "FATAL");
+        server_ = std::make_unique<ServerUnderTest>(folder_, "EXTREME");
         ASSERT_TRUE(server_->ready());
     }
 
@@ -148,6 +148,13 @@ TEST_F(DesktopAccounts, AConfinedRootIsSlash) {
     EXPECT_EQ(desk->command("CWD /Sub"), kDone);
     EXPECT_EQ(desk->command("CWD ../../.."), kDone);
     EXPECT_EQ(desk->command("PWD"), pwd_reply("/"));
+    // The trace names the folder as the client sees it, not the real one.
+    EXPECT_EQ(download(*desk, "RETR Sub/x.txt"), "x");
+    EXPECT_TRUE(wait_until([&] {
+        return read_file(folder_.log()).find("Check perm for dir: </Sub>") != std::string::npos;
+    }));
+    EXPECT_EQ(read_file(folder_.log()).find("Check perm for dir: <" + jail_.string()),
+              std::string::npos);
     EXPECT_EQ(desk->command("CWD /"), kDone);
     EXPECT_EQ(download(*desk, "RETR /Sub/x.txt"), "x");
     EXPECT_EQ(desk->command("MKD /New"), "257 \"/New\" created.\r\n");
