@@ -7,9 +7,11 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 scripts/bootstrap.sh
-cmake -S . -B build -G Ninja -DKESTO_BUILD_TESTS=OFF >/dev/null
-cmake --build build -j "$(nproc)"
-cmake --install build --prefix stage >/dev/null
+# A build folder of its own: reconfiguring the test command's build/ without tests would
+# leave its test programs stale, and a later ctest there would run old code.
+cmake -S . -B build-run -G Ninja -DKESTO_BUILD_TESTS=OFF >/dev/null
+cmake --build build-run -j "$(nproc)"
+cmake --install build-run --prefix stage >/dev/null
 
 port=${KESTO_PORT:-2121}
 config=$root/stage/cfg/KestoFTP.ini
