@@ -9,6 +9,7 @@
 #include "server/formats/wildcard.h"
 #include "server/protocol/control_channel.h"
 #include "server/protocol/limits.h"
+#include "server/protocol/replies.h"
 
 namespace kesto::server {
 
@@ -72,6 +73,20 @@ std::vector<formats::DirEntry> search(const ListingTarget& target, int& error) {
 }
 
 }  // namespace
+
+void reply_listing_result(Session& s, ListingResult result) {
+    switch (result) {
+        case ListingResult::sent:
+            s.reply(kTransferComplete);
+            break;
+        case ListingResult::cut:
+            s.reply(kTransferAborted);
+            break;
+        case ListingResult::failed:
+            s.reply(kLocalError);
+            break;
+    }
+}
 
 std::vector<FolderEntry> read_listing_folder(const ListingTarget& target, int& error) {
     std::vector<std::string> names;

@@ -36,6 +36,11 @@ enum class ListingResult {
     cut,     // a send failed: the client has only part of it
 };
 
+// The reply that ends a listing on the data connection: 226, 426 for a cut listing (a
+// mirroring client must not take a part for the whole folder), 451 for a folder that
+// could not be read.
+void reply_listing_result(Session& s, ListingResult result);
+
 // Writes the listing to `connection`.
 [[nodiscard]] ListingResult list_directory(const LogPoster& log, platform::Connection& connection,
                                            formats::SystemType system, formats::ListingKind kind,

@@ -87,18 +87,7 @@ void cmd_mlsd(Session& s, std::string_view rest) {
     if (s.reply(kOpeningData)) {
         // The lines are UTF-8 text with CR LF whatever the TYPE: names are sent as bytes.
         const FolderLine line_of = [&s](const FolderEntry& entry) { return folder_line(s, entry); };
-        switch (send_folder_lines(s.context.log, *data, target, line_of)) {
-            case ListingResult::sent:
-                s.reply(kTransferComplete);
-                break;
-            case ListingResult::cut:
-                // A mirroring client must not take a part for the whole folder.
-                s.reply(kTransferAborted);
-                break;
-            case ListingResult::failed:
-                s.reply(kLocalError);
-                break;
-        }
+        reply_listing_result(s, send_folder_lines(s.context.log, *data, target, line_of));
     }
     close_data_connection(s, data);
 }

@@ -216,19 +216,8 @@ void list_command(Session& s, std::string_view rest, bool names) {
     DataConnection data;
     if (!open_data_connection(s, data)) return;
     if (s.reply(kOpeningData)) {
-        switch (list_directory(s.context.log, *data, s.login.account.system_type, kind, target,
-                               s.transfer.type)) {
-            case ListingResult::sent:
-                s.reply(kTransferComplete);
-                break;
-            case ListingResult::cut:
-                // A mirroring client must not take a part for the whole folder.
-                s.reply(kTransferAborted);
-                break;
-            case ListingResult::failed:
-                s.reply(kLocalError);
-                break;
-        }
+        reply_listing_result(s, list_directory(s.context.log, *data, s.login.account.system_type,
+                                               kind, target, s.transfer.type));
     }
     close_data_connection(s, data);
 }
