@@ -44,6 +44,16 @@ class ExtendedData : public ::testing::Test {
         EXPECT_EQ(control.reply(), "226 Transfer complete.\r\n");
     }
 
+    // EPRT to `active`, then RETR: the whole file arrives on the connection to it.
+    static void expect_retrieved_actively(FtpConnection& control, ActiveListener& active) {
+        EXPECT_EQ(control.command(active.eprt_command()), "200 Command okay.\r\n");
+        EXPECT_EQ(control.command("RETR DATA.TXT").substr(0, 4), "150 ");
+        UniqueFd data = active.accept();
+        ASSERT_TRUE(data);
+        EXPECT_EQ(read_all(data.get()).size(), 100000u);
+        EXPECT_EQ(control.reply(), "226 Transfer complete.\r\n");
+    }
+
     ProgramFolder folder_;
     fs::path files_;
     std::unique_ptr<ServerUnderTest> server_;
@@ -57,12 +67,7 @@ TEST_F(ExtendedData, EpsvAndEprtOverIpv4) {
     EXPECT_EQ(c->command("EPSV 2"), "522 Network protocol not supported, use (1)\r\n");
 
     ActiveListener active;
-    EXPECT_EQ(c->command(active.eprt_command()), "200 Command okay.\r\n");
-    EXPECT_EQ(c->command("RETR DATA.TXT").substr(0, 4), "150 ");
-    UniqueFd data = active.accept();
-    ASSERT_TRUE(data);
-    EXPECT_EQ(read_all(data.get()).size(), 100000u);
-    EXPECT_EQ(c->reply(), "226 Transfer complete.\r\n");
+    expect_retrieved_actively(*c, active);
 
     // No third host (bounce), no other family, nothing malformed.
     const std::string port = std::to_string(active.port);
@@ -74,6 +79,13 @@ TEST_F(ExtendedData, EpsvAndEprtOverIpv4) {
               "522 Network protocol not supported, use (1)\r\n");
     EXPECT_EQ(c->command("EPRT |1|127.0.0.1|0|"),
               "501 Syntax error in parameters or arguments.\r\n");
+    // The unspecified address names no host: the data goes to the client.
+    EXPECT_EQ(c->command("EPRT |1|0.0.0.0|" + port + "|"), "200 Command okay.\r\n");
+    EXPECT_EQ(c->command("NLST").substr(0, 4), "150 ");
+    UniqueFd data = active.accept();
+    ASSERT_TRUE(data);
+    EXPECT_EQ(read_all(data.get()), "DATA.TXT\r\n");
+    EXPECT_EQ(c->reply(), "226 Transfer complete.\r\n");
 }
 
 TEST_F(ExtendedData, EpsvAllLeavesOnlyEpsv) {
@@ -115,12 +127,7 @@ TEST_F(ExtendedData, Ipv6ListenerServesEpsvAndEprtAndRefusesPasvAndPort) {
     ASSERT_TRUE(active.socket);
     EXPECT_EQ(c->command("EPRT |1|127.0.0.1|" + std::to_string(active.port) + "|"),
               "522 Network protocol not supported, use (2)\r\n");
-    EXPECT_EQ(c->command(active.eprt_command()), "200 Command okay.\r\n");
-    EXPECT_EQ(c->command("RETR DATA.TXT").substr(0, 4), "150 ");
-    UniqueFd data = active.accept();
-    ASSERT_TRUE(data);
-    EXPECT_EQ(read_all(data.get()).size(), 100000u);
-    EXPECT_EQ(c->reply(), "226 Transfer complete.\r\n");
+    expect_retrieved_actively(*c, active);
 
     EXPECT_NE(c->command("STAT").find("Client identity: ::1 ("), std::string::npos);
     EXPECT_TRUE(wait_until([&] {
