@@ -24,7 +24,9 @@
 #include "common/catalogue.h"
 #include "common/message_numbers.h"
 #include "common/profile_store.h"
+#include "common/qt/message_boxes.h"
 #include "common/text_helpers.h"
+#include "dialog_test_support.h"
 #include "manager/autostart.h"
 #include "manager/settings_dialog.h"
 #include "settings/keys.h"
@@ -32,25 +34,12 @@
 namespace kesto::manager {
 namespace {
 
+using namespace kesto::manager::test;
+
 namespace id = settings_control;
 
-QString text_of(int number) {
-    return QString::fromUtf8(common::message(number));
-}
-
-bool install_language(const char* code) {
-    return common::load_catalogue(std::string(KESTO_CATALOGUE_DIR) + "/msg_" + code + ".bin") > 0;
-}
-
-QByteArray file_bytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool put_file(const QString& path, const QByteArray& content) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
-}
+// The catalogue's text, as the dialogs show it.
+constexpr auto text_of = &common::catalogue_text;
 
 // The file with section GLOBAL holding these values, as the store writes it.
 struct Global {

@@ -28,7 +28,9 @@
 #include "common/library_init.h"
 #include "common/message_numbers.h"
 #include "common/profile_store.h"
+#include "common/qt/message_boxes.h"
 #include "common/text_helpers.h"
+#include "dialog_test_support.h"
 #include "manager/labelled_combo_box.h"
 #include "manager/labelled_edit.h"
 #include "manager/user_dialog.h"
@@ -36,20 +38,12 @@
 namespace kesto::manager {
 namespace {
 
+using namespace kesto::manager::test;
+
 namespace id = editor_control;
 
-QString text_of(int number) {
-    return QString::fromUtf8(common::message(number));
-}
-
-bool install_language(const char* code) {
-    return common::load_catalogue(std::string(KESTO_CATALOGUE_DIR) + "/msg_" + code + ".bin") > 0;
-}
-
-QByteArray file_bytes(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+// The catalogue's text, as the dialogs show it.
+constexpr auto text_of = &common::catalogue_text;
 
 // A message box as the user saw it.
 struct BoxSeen {
