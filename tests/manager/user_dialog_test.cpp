@@ -594,24 +594,26 @@ void UserDialogTest::helpAnswersF1() {
     QVERIFY(!popup_shows(text_of(msg::kHelpReadOnlyFlag)));
 }
 
-// Pictures for the documentation, written when KESTO_SCREENSHOT_DIR names a folder.
+// Pictures for the documentation, written when KESTO_SCREENSHOT_DIR names a folder
+// (run again with QT_SCALE_FACTOR=2 for the high-resolution look: names end in _200).
 void UserDialogTest::screenshots() {
     const QString folder = qEnvironmentVariable("KESTO_SCREENSHOT_DIR");
     if (folder.isEmpty()) QSKIP("KESTO_SCREENSHOT_DIR is not set");
+    const QString suffix = qEnvironmentVariableIsSet("QT_SCALE_FACTOR") ? "_200" : "";
     const AccountValues mill{"mill3", "Dr1ll-Press", "/srv/ftp/mill3", ListingStyle::okuma,
                              true,    false};
     QVERIFY(open(mill));
-    QVERIFY(dialog_->grab().save(folder + "/user_dialog.png"));
+    QVERIFY(dialog_->grab().save(folder + "/user_dialog" + suffix + ".png"));
     {
-        BoxAnswerer answerer({}, [folder](QMessageBox* box) {
-            QVERIFY(box->grab().save(folder + "/user_dialog_refusal.png"));
+        BoxAnswerer answerer({}, [folder, suffix](QMessageBox* box) {
+            QVERIFY(box->grab().save(folder + "/user_dialog_refusal" + suffix + ".png"));
         });
         submit({"mill3", "   ", "/srv/ftp/mill3"});
         QCOMPARE(answerer.seen().size(), 1);
     }
     QVERIFY(install_language("de"));
     QVERIFY(open(mill));
-    QVERIFY(dialog_->grab().save(folder + "/user_dialog_de.png"));
+    QVERIFY(dialog_->grab().save(folder + "/user_dialog_de" + suffix + ".png"));
     QVERIFY(install_language("us"));
 }
 
